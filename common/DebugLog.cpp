@@ -1,0 +1,60 @@
+#include "common/DebugLog.h"
+
+#include <cstdio>
+#include <cwchar>
+
+namespace common {
+
+void DebugOut(const char* text) noexcept { ::OutputDebugStringA(text ? text : ""); }
+void DebugOut(const wchar_t* text) noexcept { ::OutputDebugStringW(text ? text : L""); }
+
+std::string Hex(DWORD value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%lx", static_cast<unsigned long>(value));
+    return buf;
+}
+
+std::string LastErrSuffix(DWORD code) { return " last err 0x" + Hex(code); }
+
+void DebugError(const char* text, DWORD code) noexcept {
+    try {
+        std::string s(text ? text : "");
+        s += " Error: 0x";
+        s += Hex(code);
+        ::OutputDebugStringA(s.c_str());
+    } catch (...) {
+        ::OutputDebugStringA(text ? text : "");
+    }
+}
+
+void DebugError(const wchar_t* text, DWORD code) noexcept {
+    try {
+        std::wstring s(text ? text : L"");
+        wchar_t buf[16];
+        std::swprintf(buf, 16, L"%lx", static_cast<unsigned long>(code));
+        s += L" Error: 0x";
+        s += buf;
+        ::OutputDebugStringW(s.c_str());
+    } catch (...) {
+        ::OutputDebugStringW(text ? text : L"");
+    }
+}
+
+DebugLine& DebugLine::operator<<(const wchar_t* s) {
+    if (!s || !*s) return *this;
+    int n = ::WideCharToMultiByte(CP_ACP, 0, s, -1, nullptr, 0, nullptr, nullptr);
+    if (n > 1) {
+        std::string out(static_cast<size_t>(n), '\0');
+        ::WideCharToMultiByte(CP_ACP, 0, s, -1, &out[0], n, nullptr, nullptr);
+        out.resize(static_cast<size_t>(n - 1));
+        text_ += out;
+    }
+    return *this;
+}
+
+void DebugLine::Flush() noexcept {
+    if (!text_.empty()) ::OutputDebugStringA(text_.c_str());
+    text_.clear();
+}
+
+}  // namespace common
