@@ -1,0 +1,73 @@
+// stagehand.dll: module object, class table and the exported entry points.
+#include "StagehandTypes.h"
+
+#include "CCookieCtl.h"
+#include "CInstallDlgCtl.h"
+#include "CProcessMgr.h"
+#include "CRegAccess.h"
+#include "CShellCtl.h"
+#include "CSlideState.h"
+#include "CUnRar.h"
+#include "common/ServerModule.h"
+
+namespace {
+
+using common::Aggregation;
+using common::ClassFactory;
+using common::SingletonClassFactory;
+
+const wchar_t kAppId[] = L"{12631F96-F37E-4975-81D5-16E871EE557B}";
+const wchar_t kBoth[] = L"both";
+
+const common::ServerRegistration kServer = {kAppId, L"stagehand", &LIBID_stagehand};
+
+SingletonClassFactory<CInstallDlgCtl> installDlgFactory;
+SingletonClassFactory<CSlideState> slideStateFactory;
+ClassFactory<CProcessMgr, Aggregation::Refused> processMgrFactory;
+ClassFactory<CShellCtl, Aggregation::Refused> shellCtlFactory;
+ClassFactory<CRegAccess, Aggregation::Refused> regAccessFactory;
+SingletonClassFactory<CUnRar> unRarFactory;
+ClassFactory<CCookieCtl, Aggregation::Refused> cookieCtlFactory;
+
+const common::ServerClass kClasses[] = {
+    {{&CLSID_CInstallDlgCtl, L"Stagehand.InstallDlgCtl", L"Stagehand.InstallDlgCtl", L"CInstallDlgCtl Object", kBoth},
+     &installDlgFactory},
+    {{&CLSID_CSlideState, L"DOZUvidaruve.StateCtrl.1", L"DOZUvidaruve.StateCtrl", L"CSlideState Object", kBoth},
+     &slideStateFactory},
+    {{&CLSID_CProcessMgr, L"PebbleUtil.ProcessMgr.1", L"PebbleUtil.ProcessMgr", L"CProcessMgr Object", kBoth},
+     &processMgrFactory},
+    {{&CLSID_CShellCtl, L"PebbleUtil.ShellCtl.1", L"PebbleUtil.ShellCtl", L"CShellCtl Object", kBoth}, &shellCtlFactory},
+    {{&CLSID_CRegAccess, L"PebbleUtil.RegAccess.1", L"PebbleUtil.RegAccess", L"CRegAccess Object", kBoth},
+     &regAccessFactory},
+    {{&CLSID_CUnRar, L"PebbleUtil.UnRar.1", L"PebbleUtil.UnRar", L"CUnRar Object", kBoth}, &unRarFactory},
+    {{&CLSID_CCookieCtl, L"PebbleUtil.CookieCtl.1", L"PebbleUtil.CookieCtl", L"CCookieCtl Object", kBoth},
+     &cookieCtlFactory},
+};
+
+// Safe for initialization and scripting, in registration order.
+const CLSID* const kSafeClasses[] = {&CLSID_CSlideState, &CLSID_CShellCtl, &CLSID_CProcessMgr};
+
+// Declared after the factories: destroyed first at unload, releasing the singletons
+// while their factories still exist.
+common::ServerModule stagehandModule(kServer, kClasses, sizeof kClasses / sizeof kClasses[0],
+                                     {kSafeClasses, sizeof kSafeClasses / sizeof kSafeClasses[0]});
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        stagehandModule.SetInstance(instance);
+        ::DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+STDAPI DllCanUnloadNow() { return stagehandModule.CanUnloadNow(); }
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
+    return stagehandModule.GetClassObject(clsid, riid, ppv);
+}
+
+STDAPI DllRegisterServer() { return stagehandModule.RegisterServer(); }
+
+STDAPI DllUnregisterServer() { return stagehandModule.UnregisterServer(); }

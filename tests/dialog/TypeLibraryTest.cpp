@@ -1,0 +1,171 @@
+// The embedded type library against the generated header, and late-bound name lookup
+// on every class the way a script resolves names.
+#include <gtest/gtest.h>
+
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "Harness.h"
+#include "stagehand.h"
+
+using common::ComPtr;
+
+namespace {
+
+ComPtr<ITypeLib> LoadOwnTypeLib() {
+    ComPtr<ITypeLib> lib;
+    EXPECT_HR(S_OK, ::LoadTypeLibEx(harness::Join(harness::BinDir(), L"stagehand.dll").c_str(), REGKIND_NONE,
+                                    lib.put()));
+    return lib;
+}
+
+struct Entry {
+    const wchar_t* progId;
+    const IID* iid;
+};
+const Entry kEntries[] = {
+    {L"Stagehand.InstallDlgCtl", &IID_IInstallDlgCtl}, {L"DOZUvidaruve.StateCtrl", &IID_ISlideState},
+    {L"PebbleUtil.ProcessMgr", &IID_IProcessMgr},      {L"PebbleUtil.ShellCtl", &IID_IShellCtl},
+    {L"PebbleUtil.RegAccess", &IID_IRegAccess},        {L"PebbleUtil.UnRar", &IID_IUnRar},
+    {L"PebbleUtil.CookieCtl", &IID_ICookieCtl},
+};
+
+std::wstring Cased(const std::wstring& s, int mode) {
+    std::wstring o = s;
+    for (size_t i = 0; i < o.size(); ++i) {
+        if (mode == 0) o[i] = static_cast<wchar_t>(towlower(o[i]));
+        if (mode == 1) o[i] = static_cast<wchar_t>(towupper(o[i]));
+        if (mode == 2) o[i] = static_cast<wchar_t>(i % 2 ? towupper(o[i]) : towlower(o[i]));
+    }
+    return o;
+}
+
+}  // namespace
+
+TEST(TypeLibrary, EveryGuidMatchesTheHeader) {
+    auto lib = LoadOwnTypeLib();
+    ASSERT_TRUE(lib);
+    TLIBATTR* attr = nullptr;
+    ASSERT_HR(S_OK, lib->GetLibAttr(&attr));
+    EXPECT_TRUE(IsEqualGUID(LIBID_stagehand, attr->guid));
+    EXPECT_EQ(1, attr->wMajorVerNum);
+    EXPECT_EQ(0, attr->wMinorVerNum);
+    EXPECT_EQ(1033u, attr->lcid);
+    lib->ReleaseTLibAttr(attr);
+    common::Bstr help;
+    ASSERT_HR(S_OK, lib->GetDocumentation(-1, nullptr, help.put(), nullptr, nullptr));
+    EXPECT_STREQ(L"stagehand 1.0 Type Library", help.c_str());
+
+    struct Want {
+        const wchar_t* name;
+        const GUID* guid;
+        TYPEKIND kind;
+        const wchar_t* help;
+    } wants[] = {
+        {L"IInstallDlgCtl", &IID_IInstallDlgCtl, TKIND_DISPATCH, L"IInstallDlgCtl Interface"},
+        {L"ISlideState", &IID_ISlideState, TKIND_DISPATCH, L"ISlideState Interface"},
+        {L"IProcessMgr", &IID_IProcessMgr, TKIND_DISPATCH, L"IProcessMgr Interface"},
+        {L"IShellCtl", &IID_IShellCtl, TKIND_DISPATCH, L"IShellCtl Interface"},
+        {L"IRegAccess", &IID_IRegAccess, TKIND_DISPATCH, L"IRegAccess Interface"},
+        {L"IUnRar", &IID_IUnRar, TKIND_DISPATCH, L"IUnRar Interface"},
+        {L"ICookieCtl", &IID_ICookieCtl, TKIND_DISPATCH, L"ICookieCtl Interface"},
+        {L"_ISlideStateEvents", &DIID__ISlideStateEvents, TKIND_DISPATCH, L"_IProcessMgrEvents Interface"},
+        {L"_IProcessMgrEvents", &DIID__IProcessMgrEvents, TKIND_DISPATCH, L"_IProcessMgrEvents Interface"},
+        {L"_IUnRarEvents", &DIID__IUnRarEvents, TKIND_DISPATCH, L"_IUnRarEvents Interface"},
+        {L"CInstallDlgCtl", &CLSID_CInstallDlgCtl, TKIND_COCLASS, L"InstallDlgCtl Class"},
+        {L"CSlideState", &CLSID_CSlideState, TKIND_COCLASS, L"SlideState Class"},
+        {L"CProcessMgr", &CLSID_CProcessMgr, TKIND_COCLASS, L"ProcessMgr Class"},
+        {L"CShellCtl", &CLSID_CShellCtl, TKIND_COCLASS, L"ShellCtl Class"},
+        {L"CRegAccess", &CLSID_CRegAccess, TKIND_COCLASS, L"RegAccess Class"},
+        {L"CUnRar", &CLSID_CUnRar, TKIND_COCLASS, L"UnRar Class"},
+        {L"CCookieCtl", &CLSID_CCookieCtl, TKIND_COCLASS, L"CookieCtl Class"},
+    };
+    EXPECT_EQ(sizeof wants / sizeof wants[0], lib->GetTypeInfoCount());
+    for (const auto& w : wants) {
+        SCOPED_TRACE(harness::Narrow(w.name));
+        ComPtr<ITypeInfo> ti;
+        ASSERT_HR(S_OK, lib->GetTypeInfoOfGuid(*w.guid, ti.put()));
+        TYPEATTR* ta = nullptr;
+        ASSERT_HR(S_OK, ti->GetTypeAttr(&ta));
+        EXPECT_EQ(w.kind, ta->typekind);
+        if (w.kind == TKIND_DISPATCH && w.name[0] == L'I') EXPECT_TRUE(ta->wTypeFlags & TYPEFLAG_FDUAL);
+        ti->ReleaseTypeAttr(ta);
+        common::Bstr name, doc;
+        ASSERT_HR(S_OK, ti->GetDocumentation(MEMBERID_NIL, name.put(), doc.put(), nullptr, nullptr));
+        EXPECT_STREQ(w.name, name.c_str());
+        EXPECT_STREQ(w.help, doc.c_str());
+    }
+}
+
+TEST(TypeLibrary, EveryMethodNameResolvesInAnyCaseOnEveryClass) {
+    auto lib = LoadOwnTypeLib();
+    ASSERT_TRUE(lib);
+    for (const auto& e : kEntries) {
+        SCOPED_TRACE(harness::Narrow(e.progId));
+        auto obj = harness::Create(e.progId);
+        ASSERT_TRUE(obj);
+        ComPtr<ITypeInfo> ti;
+        ASSERT_HR(S_OK, lib->GetTypeInfoOfGuid(*e.iid, ti.put()));
+        TYPEATTR* ta = nullptr;
+        ASSERT_HR(S_OK, ti->GetTypeAttr(&ta));
+        const WORD funcs = ta->cFuncs;
+        ti->ReleaseTypeAttr(ta);
+        int checked = 0;
+        for (WORD i = 0; i < funcs; ++i) {
+            FUNCDESC* fd = nullptr;
+            ASSERT_HR(S_OK, ti->GetFuncDesc(i, &fd));
+            const MEMBERID id = fd->memid;
+            ti->ReleaseFuncDesc(fd);
+            if (id < 1 || id > 1000) continue;  // IUnknown / IDispatch members
+            common::Bstr name;
+            ASSERT_HR(S_OK, ti->GetDocumentation(id, name.put(), nullptr, nullptr, nullptr));
+            for (int mode = 0; mode < 3; ++mode) {
+                std::wstring n = Cased(name.c_str(), mode);
+                HRESULT hr;
+                DISPID got = harness::DispId(obj.get(), n.c_str(), &hr);
+                EXPECT_HR(S_OK, hr) << harness::Narrow(n);
+                EXPECT_EQ(id, got) << harness::Narrow(n);
+            }
+            ++checked;
+        }
+        EXPECT_GT(checked, 0);
+        HRESULT hr;
+        harness::DispId(obj.get(), L"NoSuchMethod", &hr);
+        EXPECT_HR(DISP_E_UNKNOWNNAME, hr);
+    }
+}
+
+TEST(TypeLibrary, SpotDispIds) {
+    struct Row {
+        const wchar_t* progId;
+        const wchar_t* name;
+        DISPID id;
+    } rows[] = {
+        {L"Stagehand.InstallDlgCtl", L"navigate", 1},      {L"Stagehand.InstallDlgCtl", L"Utf32beToUtf8", 51},
+        {L"Stagehand.InstallDlgCtl", L"PLAYPDSOUND", 26},  {L"DOZUvidaruve.StateCtrl", L"MESSAGE", 20},
+        {L"DOZUvidaruve.StateCtrl", L"put_InstallPath", 5}, {L"DOZUvidaruve.StateCtrl", L"PollProcess", 31},
+        {L"PebbleUtil.ProcessMgr", L"KillProcessAndDescendants", 19},
+        {L"PebbleUtil.ShellCtl", L"DeleteOnReboot", 33},   {L"PebbleUtil.ShellCtl", L"getfolderpath", 30},
+        {L"PebbleUtil.RegAccess", L"RegDeleteTree", 11},   {L"PebbleUtil.UnRar", L"percentcomplete", 2},
+        {L"PebbleUtil.CookieCtl", L"GETCOOKIEITEM", 2},
+    };
+    for (const auto& r : rows) {
+        auto obj = harness::Create(r.progId);
+        ASSERT_TRUE(obj);
+        HRESULT hr;
+        EXPECT_EQ(r.id, harness::DispId(obj.get(), r.name, &hr)) << harness::Narrow(r.name);
+        EXPECT_HR(S_OK, hr);
+    }
+}
+
+TEST(TypeLibrary, NameTableStopsAtTheFirstUnknownName) {
+    auto obj = harness::Create(L"DOZUvidaruve.StateCtrl");
+    LPOLESTR names[3] = {const_cast<LPOLESTR>(L"reset"), const_cast<LPOLESTR>(L"bogus"),
+                         const_cast<LPOLESTR>(L"Next")};
+    DISPID ids[3] = {-7, -7, -7};
+    EXPECT_HR(DISP_E_UNKNOWNNAME, obj->GetIDsOfNames(IID_NULL, names, 3, LOCALE_USER_DEFAULT, ids));
+    EXPECT_EQ(9, ids[0]);
+    EXPECT_EQ(-7, ids[1]);
+    EXPECT_EQ(-7, ids[2]);
+}
