@@ -2,6 +2,8 @@
 
 #include "common/HResult.h"
 
+#include <new>
+
 namespace common {
 
 ComModule* ComModule::current_ = nullptr;
@@ -36,9 +38,22 @@ HRESULT ComModule::GetTypeLib(ITypeLib** lib) {
 HRESULT ComModule::GetTypeInfo(REFGUID guid, ITypeInfo** info) {
     RETURN_IF_NULL(info);
     *info = nullptr;
+    {
+        ScopedLock guard(lock_);
+        for (auto& c : typeInfos_)
+            if (c.guid == guid) return c.info.CopyTo(info);
+    }
     ComPtr<ITypeLib> lib;
     RETURN_IF_FAILED(GetTypeLib(lib.put()));
-    return lib->GetTypeInfoOfGuid(guid, info);
+    ComPtr<ITypeInfo> found;
+    RETURN_IF_FAILED(lib->GetTypeInfoOfGuid(guid, found.put()));
+    try {
+        ScopedLock guard(lock_);
+        typeInfos_.push_back({guid, found});
+    } catch (const std::bad_alloc&) {
+        // Not cached: still usable.
+    }
+    return found.CopyTo(info);
 }
 
 void ComModule::AddTermFunc(void (*fn)(void*), void* arg) {
@@ -54,6 +69,7 @@ void ComModule::Term() noexcept {
     }
     for (auto it = funcs.rbegin(); it != funcs.rend(); ++it) it->fn(it->arg);
     ScopedLock guard(lock_);
+    typeInfos_.clear();
     typeLib_.reset();
 }
 

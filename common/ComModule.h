@@ -49,6 +49,11 @@ private:
     volatile LONG locks_ = 0;
     CriticalSection lock_;
     ComPtr<ITypeLib> typeLib_;
+    struct CachedInfo {
+        GUID guid;
+        ComPtr<ITypeInfo> info;
+    };
+    std::vector<CachedInfo> typeInfos_;
     struct TermFunc {
         void (*fn)(void*);
         void* arg;

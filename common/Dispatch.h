@@ -40,7 +40,6 @@ public:
         ComPtr<ITypeInfo> ti;
         HRESULT hr = ModuleTypeInfo(__uuidof(Itf), ti.put());
         if (FAILED(hr)) return hr;
-        ::SetErrorInfo(0, nullptr);
         return ti->Invoke(static_cast<Itf*>(this), id, flags, params, result, excep, argErr);
     }
 };

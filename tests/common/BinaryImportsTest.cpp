@@ -102,3 +102,24 @@ TEST(Binaries, ServersExportTheFourEntryPointsUndecorated) {
         for (auto& e : exports) EXPECT_EQ(std::string::npos, e.find('@')) << e;
     }
 }
+
+TEST(Binaries, ShippedBinariesCarryVersionInformation) {
+    int checked = 0;
+    for (const wchar_t* name : {L"stagehand.dll", L"ZOZuzirorirPaths.dll", L"ignition.exe", L"browserprobe.dll",
+                                L"toolbarprobe.dll", L"suitebridge.dll", L"UnRAR.dll"}) {
+        const std::wstring path = harness::Join(harness::BinDir(), name);
+        if (!harness::FileExists(path)) continue;
+        DWORD handle = 0;
+        DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+        ASSERT_GT(size, 0u) << harness::Narrow(name);
+        std::vector<char> data(size);
+        ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, size, data.data()));
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT len = 0;
+        ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len));
+        EXPECT_EQ(VS_FFI_SIGNATURE, fixed->dwSignature);
+        EXPECT_EQ(1u, HIWORD(fixed->dwFileVersionMS)) << harness::Narrow(name);
+        ++checked;
+    }
+    EXPECT_GE(checked, 2);
+}
