@@ -2,6 +2,10 @@
 
 #include "StagehandTypes.h"
 
+// Unpacks RAR archives through bin\UnRAR.dll and reports progress as a whole-number
+// percentage: as the OnProgress event and as a value other threads may poll. One
+// object per process; the byte counters behind the percentage are process-wide.
+
 class CUnRar : public common::ComObjectRoot,
     public common::NameTableDispatch<IUnRar>,
     public common::ConnectionPointContainerImpl,
@@ -30,6 +34,13 @@ protected:
     common::ConnectionPoint* const* Points(size_t& count) noexcept override;
 
 private:
+    // The library's progress callback; userData is the object.
+    static int CALLBACK ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPARAM p2);
+    // A chunk of `bytes` was unpacked: update the percentage and tell every sink.
+    void OnDataProcessed(ULONG bytes);
+
+    common::CriticalSection percentLock_;
+    INT percent_ = 0;  // guarded by percentLock_
     common::ConnectionPoint propertyNotify_;
     common::ConnectionPoint events_;
     common::ConnectionPoint* points_[2];

@@ -1,0 +1,114 @@
+#include "UnRarFixture.h"
+
+#include <sstream>
+
+#include "stagehand.h"
+
+namespace unrartest {
+
+using harness::Join;
+
+STDMETHODIMP ProgressSink::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID__IUnRarEvents) {
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) ProgressSink::Release() {
+    // Owned by the test; never deleted through Release.
+    return static_cast<ULONG>(::InterlockedDecrement(&refs_));
+}
+
+STDMETHODIMP ProgressSink::GetTypeInfoCount(UINT* count) {
+    if (count) *count = 0;
+    return S_OK;
+}
+
+STDMETHODIMP ProgressSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP ProgressSink::Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                  UINT*) {
+    threads.push_back(::GetCurrentThreadId());
+    if (id != 1 || lcid != LOCALE_USER_DEFAULT || flags != DISPATCH_METHOD || !params || params->cArgs != 1 || params->cNamedArgs != 0 ||
+        V_VT(&params->rgvarg[0]) != VT_I4) {
+        ++malformed;
+        return answer_;
+    }
+    values.push_back(V_I4(&params->rgvarg[0]));
+    return answer_;
+}
+
+void UnRarTest::SetUp() {
+    wchar_t cwd[MAX_PATH];
+    DWORD n = ::GetCurrentDirectoryW(MAX_PATH, cwd);
+    ASSERT_TRUE(n > 0 && n < MAX_PATH);
+    savedCwd_ = cwd;
+    ASSERT_TRUE(::CreateDirectoryW((dir_ / L"bin").c_str(), nullptr));
+    InstallLibrary(L"unrar_standin.dll");
+    ASSERT_TRUE(::SetCurrentDirectoryW(dir_.path().c_str()));
+    unrar_ = harness::Create(L"PebbleUtil.UnRar");
+    ASSERT_TRUE(unrar_);
+}
+
+void UnRarTest::TearDown() {
+    unrar_.reset();
+    ::SetCurrentDirectoryW(savedCwd_.c_str());
+}
+
+void UnRarTest::InstallLibrary(const wchar_t* library) {
+    harness::CopyFileOrThrow(Join(harness::BinDir(), library), dir_ / L"bin\\UnRAR.dll");
+}
+
+std::wstring UnRarTest::Archive(const std::wstring& name, const std::string& script) {
+    std::wstring path = dir_ / name;
+    harness::WriteFile(path, script);
+    return path;
+}
+
+std::vector<std::string> UnRarTest::CallLog(const std::wstring& archive) {
+    std::vector<std::string> lines;
+    std::stringstream in(harness::ReadFile(archive + L".log"));
+    std::string line;
+    while (std::getline(in, line)) {
+        // The thread id of the callback registration varies; tests look at it separately.
+        if (line.rfind("callback ", 0) == 0) line = line.substr(0, line.find(" thread="));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+HRESULT UnRarTest::Unpack(const std::wstring& archive, const std::wstring& destination) {
+    return harness::Call(unrar_.get(), L"Unpack", {harness::Str(archive), harness::Str(destination)});
+}
+
+LONG UnRarTest::Percent() { return harness::AsLong(*harness::CallOk(unrar_.get(), L"PercentComplete").get()); }
+
+DWORD UnRarTest::Connect(ProgressSink* sink) {
+    common::ComPtr<IConnectionPointContainer> container;
+    EXPECT_HR(S_OK, unrar_->QueryInterface(IID_IConnectionPointContainer, container.put_void()));
+    if (!container) return 0;
+    common::ComPtr<IConnectionPoint> point;
+    EXPECT_HR(S_OK, container->FindConnectionPoint(DIID__IUnRarEvents, point.put()));
+    if (!point) return 0;
+    DWORD cookie = 0;
+    EXPECT_HR(S_OK, point->Advise(sink, &cookie));
+    return cookie;
+}
+
+void UnRarTest::Disconnect(DWORD cookie) {
+    common::ComPtr<IConnectionPointContainer> container;
+    ASSERT_HR(S_OK, unrar_->QueryInterface(IID_IConnectionPointContainer, container.put_void()));
+    common::ComPtr<IConnectionPoint> point;
+    ASSERT_HR(S_OK, container->FindConnectionPoint(DIID__IUnRarEvents, point.put()));
+    EXPECT_HR(S_OK, point->Unadvise(cookie));
+}
+
+}  // namespace unrartest

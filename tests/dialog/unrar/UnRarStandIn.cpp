@@ -1,0 +1,315 @@
+// A stand-in for UnRAR.dll whose "archives" are text files that script what it reports:
+// the entries, the chunk sizes of each data notification, delays and failures. Every
+// call is appended to "<archive>.log" so tests can see the order of the walk.
+//
+// Script lines (one entry each, in archive order):
+//   openfail list|extract          the open in that mode fails
+//   dir NAME                       a folder entry
+//   file NAME SIZE [options]       a file entry of SIZE unpacked bytes
+//       chunks=A,B,...             data notifications (default: one of SIZE bytes)
+//       delay=MS                   pause before each notification
+//       skipfail                   skipping it in list mode fails
+//       extractfail                extracting it fails before any data
+//       password                   asks for a password; fails when none is given
+//       notify=M,N,...             sends these message codes (no data) before the data
+//   badheader                      reading this header fails
+// The extracted file holds the chunks' bytes; folders are created.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifdef STANDIN_WITHOUT_PROCESSFILEW
+#define PROCESSFILEW_EXPORT
+#else
+#define PROCESSFILEW_EXPORT __declspec(dllexport)
+#endif
+
+namespace {
+
+constexpr int kEndArchive = 10;
+constexpr int kBadData = 12;
+constexpr int kBadArchive = 13;
+constexpr int kOpenError = 15;
+constexpr int kCreateError = 16;
+constexpr int kUnknown = 21;
+constexpr int kMissingPassword = 22;
+
+typedef int(CALLBACK* CallbackFn)(UINT msg, LPARAM userData, LPARAM p1, LPARAM p2);
+
+#pragma pack(push, 1)
+struct OpenArchiveDataEx {
+    char* ArcName;
+    wchar_t* ArcNameW;
+    unsigned int OpenMode;
+    unsigned int OpenResult;
+    char* CmtBuf;
+    unsigned int CmtBufSize;
+    unsigned int CmtSize;
+    unsigned int CmtState;
+    unsigned int Flags;
+    CallbackFn Callback;
+    LPARAM UserData;
+    unsigned int OpFlags;
+    wchar_t* CmtBufW;
+    unsigned int Reserved[25];
+};
+struct HeaderData {
+    char ArcName[260];
+    char FileName[260];
+    unsigned int Flags;
+    unsigned int PackSize;
+    unsigned int UnpSize;
+    unsigned int HostOS;
+    unsigned int FileCRC;
+    unsigned int FileTime;
+    unsigned int UnpVer;
+    unsigned int Method;
+    unsigned int FileAttr;
+    char* CmtBuf;
+    unsigned int CmtBufSize;
+    unsigned int CmtSize;
+    unsigned int CmtState;
+};
+#pragma pack(pop)
+
+struct Entry {
+    std::string kind;  // "file", "dir" or "badheader"
+    std::string name;
+    unsigned size = 0;
+    std::vector<unsigned> chunks;
+    std::vector<unsigned> notify;
+    unsigned delay = 0;
+    bool skipFail = false, extractFail = false, password = false;
+};
+
+struct ArcState {
+    std::wstring path;
+    unsigned mode = 0;
+    std::vector<Entry> entries;
+    size_t next = 0;
+    const Entry* current = nullptr;
+    CallbackFn callback = nullptr;
+    LPARAM user = 0;
+};
+
+std::string Utf8(const wchar_t* s) {
+    if (!s) return "(null)";
+    int n = ::WideCharToMultiByte(CP_UTF8, 0, s, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return "";
+    std::string out(n - 1, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, s, -1, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& s) {
+    if (s.empty()) return L"";
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
+    std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+    if (n > 1) ::MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &out[0], n);
+    return out;
+}
+
+void Log(const std::wstring& archive, const std::string& line) {
+    HANDLE f = ::CreateFileW((archive + L".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return;
+    std::string text = line + "\n";
+    DWORD written = 0;
+    ::WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    ::CloseHandle(f);
+}
+
+std::vector<unsigned> Numbers(const std::string& list) {
+    std::vector<unsigned> out;
+    std::stringstream in(list);
+    std::string item;
+    while (std::getline(in, item, ',')) out.push_back(static_cast<unsigned>(std::stoul(item)));
+    return out;
+}
+
+// Parses the script; false when the file can't be read.
+bool Load(const std::wstring& path, std::vector<Entry>& entries, std::string& openFail) {
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    std::string text;
+    char buf[4096];
+    DWORD got = 0;
+    while (::ReadFile(f, buf, sizeof buf, &got, nullptr) && got) text.append(buf, got);
+    ::CloseHandle(f);
+    std::stringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::stringstream words(line);
+        std::string kind;
+        if (!(words >> kind) || kind[0] == '#') continue;
+        if (kind == "openfail") {
+            words >> openFail;
+            continue;
+        }
+        Entry e;
+        e.kind = kind;
+        if (kind == "dir") {
+            words >> e.name;
+        } else if (kind == "file") {
+            words >> e.name >> e.size;
+            e.chunks.push_back(e.size);
+            std::string opt;
+            while (words >> opt) {
+                if (opt.rfind("chunks=", 0) == 0) e.chunks = Numbers(opt.substr(7));
+                else if (opt.rfind("notify=", 0) == 0) e.notify = Numbers(opt.substr(7));
+                else if (opt.rfind("delay=", 0) == 0) e.delay = static_cast<unsigned>(std::stoul(opt.substr(6)));
+                else if (opt == "skipfail") e.skipFail = true;
+                else if (opt == "extractfail") e.extractFail = true;
+                else if (opt == "password") e.password = true;
+            }
+        }
+        entries.push_back(e);
+    }
+    return true;
+}
+
+bool RequestIsClean(const OpenArchiveDataEx* r) {
+    if (r->ArcName || r->OpenResult || r->CmtBuf || r->CmtBufSize || r->CmtSize || r->CmtState || r->Flags ||
+        r->Callback || r->UserData || r->OpFlags || r->CmtBufW)
+        return false;
+    for (unsigned v : r->Reserved)
+        if (v) return false;
+    return true;
+}
+
+std::wstring Target(const wchar_t* destPath, const std::string& name) {
+    std::wstring target = destPath ? destPath : L"";
+    if (!target.empty() && target.back() != L'\\' && target.back() != L'/') target += L'\\';
+    return target + Wide(name);
+}
+
+int Extract(ArcState* arc, const Entry& e, const wchar_t* destPath) {
+    std::wstring target = Target(destPath, e.name);
+    if (e.kind == "dir") {
+        ::CreateDirectoryW(target.c_str(), nullptr);
+        return 0;
+    }
+    for (unsigned msg : e.notify) {
+        if (arc->callback) arc->callback(msg, arc->user, 0, 0);
+    }
+    if (e.password) {
+        char password[128] = {0};
+        int answer = arc->callback ? arc->callback(2, arc->user, reinterpret_cast<LPARAM>(password), sizeof password) : -1;
+        Log(arc->path, "password answer=" + std::to_string(answer) + " given=" + (password[0] ? "yes" : "no"));
+        if (answer == -1 || !password[0]) return kMissingPassword;
+    }
+    if (e.extractFail) return kCreateError;
+    HANDLE f = ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return kCreateError;
+    int rc = 0;
+    for (unsigned chunk : e.chunks) {
+        std::string data(chunk, 'x');
+        DWORD written = 0;
+        if (chunk && !::WriteFile(f, data.data(), chunk, &written, nullptr)) {
+            rc = kCreateError;
+            break;
+        }
+        if (e.delay) ::Sleep(e.delay);
+        if (arc->callback &&
+            arc->callback(1, arc->user, reinterpret_cast<LPARAM>(data.data()), static_cast<LPARAM>(chunk)) == -1) {
+            rc = kUnknown;
+            break;
+        }
+    }
+    ::CloseHandle(f);
+    return rc;
+}
+
+}  // namespace
+
+extern "C" {
+
+__declspec(dllexport) HANDLE WINAPI RAROpenArchiveEx(OpenArchiveDataEx* r) {
+    if (!r) return nullptr;
+    bool clean = RequestIsClean(r);
+    std::wstring path = r->ArcNameW ? r->ArcNameW : Wide(r->ArcName ? r->ArcName : "");
+    Log(path, "open " + std::to_string(r->OpenMode) + (clean ? " clean" : " dirty"));
+    auto* arc = new ArcState;
+    arc->path = path;
+    arc->mode = r->OpenMode;
+    std::string openFail;
+    if (!Load(path, arc->entries, openFail)) {
+        delete arc;
+        r->OpenResult = kOpenError;
+        return nullptr;
+    }
+    if ((openFail == "list" && r->OpenMode == 0) || (openFail == "extract" && r->OpenMode == 1)) {
+        delete arc;
+        r->OpenResult = kBadArchive;
+        return nullptr;
+    }
+    return arc;
+}
+
+__declspec(dllexport) void WINAPI RARSetCallback(HANDLE h, CallbackFn callback, LPARAM user) {
+    auto* arc = static_cast<ArcState*>(h);
+    if (!arc) return;
+    arc->callback = callback;
+    arc->user = user;
+    Log(arc->path, std::string("callback ") + (callback ? "set" : "null") + (user ? " user" : " nouser") +
+                       " thread=" + std::to_string(::GetCurrentThreadId()));
+}
+
+__declspec(dllexport) int WINAPI RARReadHeader(HANDLE h, HeaderData* header) {
+    auto* arc = static_cast<ArcState*>(h);
+    if (!arc || !header) return kBadData;
+    arc->current = nullptr;
+    if (arc->next >= arc->entries.size()) {
+        Log(arc->path, "read end");
+        return kEndArchive;
+    }
+    const Entry& e = arc->entries[arc->next++];
+    if (e.kind == "badheader") {
+        Log(arc->path, "read bad");
+        return kBadData;
+    }
+    std::memset(header, 0, sizeof *header);
+    std::string arcName = Utf8(arc->path.c_str());
+    std::snprintf(header->ArcName, sizeof header->ArcName, "%s", arcName.c_str());
+    std::snprintf(header->FileName, sizeof header->FileName, "%s", e.name.c_str());
+    header->UnpSize = e.size;
+    header->PackSize = e.size;
+    if (e.kind == "dir") {
+        header->Flags = 0xE0;
+        header->FileAttr = FILE_ATTRIBUTE_DIRECTORY;
+    } else {
+        header->FileAttr = FILE_ATTRIBUTE_ARCHIVE;
+    }
+    header->Method = 0x30;
+    arc->current = &e;
+    Log(arc->path, "read " + e.name);
+    return 0;
+}
+
+PROCESSFILEW_EXPORT int WINAPI RARProcessFileW(HANDLE h, int operation, wchar_t* destPath, wchar_t* destName) {
+    auto* arc = static_cast<ArcState*>(h);
+    if (!arc) return kBadData;
+    std::string dest = destPath ? "\"" + Utf8(destPath) + "\"" : "(null)";
+    std::string name = destName ? "\"" + Utf8(destName) + "\"" : "(null)";
+    Log(arc->path, "process " + std::to_string(operation) + " " + dest + " " + name);
+    const Entry* e = arc->current;
+    arc->current = nullptr;
+    if (!e) return kBadData;
+    if (operation == 0) return (arc->mode == 0 && e->skipFail) ? kBadData : 0;
+    if (operation == 2 && arc->mode == 1) return Extract(arc, *e, destPath);
+    return kUnknown;
+}
+
+__declspec(dllexport) int WINAPI RARCloseArchive(HANDLE h) {
+    auto* arc = static_cast<ArcState*>(h);
+    if (!arc) return 17;
+    Log(arc->path, "close");
+    delete arc;
+    return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,102 @@
+// Unpack's failures: what the debug output says and what the call returns.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "UnRarFixture.h"
+
+using harness::Narrow;
+using unrartest::ProgressSink;
+using unrartest::UnRarTest;
+using Strings = std::vector<std::string>;
+
+TEST_F(UnRarTest, MissingArchiveIsUnexpected) {
+    harness::DebugCapture debug;
+    std::wstring arc = dir_ / L"absent.rar";
+    EXPECT_HR(E_UNEXPECTED, Unpack(arc, dir_.path()));
+    EXPECT_TRUE(debug.WaitFor("UnRar Error\n"));
+    std::string text = debug.Text();
+    EXPECT_NE(std::string::npos, text.find("Unpacking " + Narrow(arc) + Narrow(dir_.path()) + "\n"));
+    EXPECT_EQ(std::string::npos, text.find("ERROR processing"));
+    // Both passes tried to open it; nothing else was called.
+    EXPECT_EQ((Strings{"open 0 clean", "open 1 clean"}), CallLog(arc));
+}
+
+TEST_F(UnRarTest, ExtractionOpenFailureIsUnexpected) {
+    harness::DebugCapture debug;
+    std::wstring arc = Archive(L"e.rar", "openfail extract\nfile a 10\n");
+    EXPECT_HR(E_UNEXPECTED, Unpack(arc, dir_.path()));
+    EXPECT_TRUE(debug.WaitFor("UnRar Error\n"));
+    EXPECT_FALSE(harness::FileExists(dir_ / L"a"));
+}
+
+TEST_F(UnRarTest, MissingLibraryReportsModuleNotFound) {
+    ASSERT_TRUE(::DeleteFileW((dir_ / L"bin\\UnRAR.dll").c_str()));
+    harness::DebugCapture debug;
+    std::wstring arc = Archive(L"a.rar", "file a 10\n");
+    EXPECT_HR(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), Unpack(arc, dir_.path()));
+    EXPECT_TRUE(debug.WaitFor("Failed to find UnRar exported functions7e"));
+    EXPECT_EQ(std::string::npos, debug.Text().find("UnRar Error"));
+    EXPECT_FALSE(harness::FileExists(arc + L".log"));
+    EXPECT_FALSE(harness::FileExists(dir_ / L"a"));
+}
+
+TEST_F(UnRarTest, MissingEntryPointReportsProcNotFound) {
+    InstallLibrary(L"unrar_standin_noproc.dll");
+    harness::DebugCapture debug;
+    std::wstring arc = Archive(L"a.rar", "file a 10\n");
+    EXPECT_HR(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), Unpack(arc, dir_.path()));
+    EXPECT_TRUE(debug.WaitFor("Failed to find UnRar exported functions7f"));
+    EXPECT_FALSE(harness::FileExists(arc + L".log"));
+    EXPECT_EQ(nullptr, ::GetModuleHandleW(L"UnRAR.dll"));
+}
+
+TEST_F(UnRarTest, FailedEntryStopsTheWalkAndKeepsEarlierFiles) {
+    harness::DebugCapture debug;
+    std::wstring arc = Archive(L"f.rar", "file a 10\nfile b 10 extractfail\nfile c 10\n");
+    EXPECT_HR(E_UNEXPECTED, Unpack(arc, dir_.path()));
+    EXPECT_TRUE(debug.WaitFor("Unrar fatal error " + Narrow(arc) + "\n"));
+    EXPECT_EQ(10u, harness::ReadFile(dir_ / L"a").size());
+    EXPECT_FALSE(harness::FileExists(dir_ / L"c"));
+    Strings log = CallLog(arc);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ("close", log.back());
+    auto extraction = std::find(log.begin(), log.end(), "open 1 clean");
+    EXPECT_NE(log.end(), extraction);
+    EXPECT_EQ(log.end(), std::find(extraction, log.end(), "read c"));
+}
+
+TEST_F(UnRarTest, PasswordIsNeverSupplied) {
+    harness::DebugCapture debug;
+    ProgressSink sink;
+    DWORD cookie = Connect(&sink);
+    // Volume and wide password messages are ignored; the password request is logged
+    // and answered with "go on" but no password, so the entry fails.
+    std::wstring arc = Archive(L"p.rar", "file p 10 notify=0,3,4 password\n");
+    EXPECT_HR(E_UNEXPECTED, Unpack(arc, dir_.path()));
+    EXPECT_TRUE(debug.WaitFor("Unrar fatal error "));
+    std::string text = debug.Text();
+    EXPECT_NE(std::string::npos, text.find("ERROR This rar file needs password\n"));
+    Strings log = CallLog(arc);
+    EXPECT_NE(log.end(), std::find(log.begin(), log.end(), "password answer=0 given=no"));
+    EXPECT_TRUE(sink.values.empty());
+    Disconnect(cookie);
+}
+
+TEST_F(UnRarTest, UnreadableHeaderEndsTheWalkSuccessfully) {
+    std::wstring arc = Archive(L"h.rar", "file a 10\nbadheader\nfile c 10\n");
+    EXPECT_HR(S_OK, Unpack(arc, dir_.path()));
+    EXPECT_EQ(10u, harness::ReadFile(dir_ / L"a").size());
+    EXPECT_FALSE(harness::FileExists(dir_ / L"c"));
+    EXPECT_EQ("close", CallLog(arc).back());
+}
+
+TEST_F(UnRarTest, LongPathsAreNotCutShort) {
+    // Well beyond the platform's 260-character path limit: passed on whole.
+    std::wstring name(300, L'n');
+    std::wstring arc = dir_ / (name + L".rar");
+    harness::DebugCapture debug;
+    EXPECT_HR(E_UNEXPECTED, Unpack(L"\\\\?\\" + arc, L"\\\\?\\" + (dir_ / name)));
+    EXPECT_TRUE(debug.WaitFor("UnRar Error\n"));
+    EXPECT_NE(std::string::npos, debug.Text().find(Narrow(name) + ".rar\\\\?\\"));
+}
