@@ -12,10 +12,10 @@ namespace common {
 // Type information for iid from the current module's type library.
 HRESULT ModuleTypeInfo(REFGUID iid, ITypeInfo** info) noexcept;
 
-// IDispatch through the type information of the dual interface Itf: names are
-// matched without regard to case and calls go through the interface's vtable.
+// GetTypeInfoCount / GetTypeInfo of the dual interface Itf from the module's type
+// library: one type information, index 0 only.
 template <class Itf>
-class TypeLibDispatch : public Itf {
+class DispatchTypeInfo : public Itf {
 public:
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
         if (!count) return E_POINTER;
@@ -29,6 +29,13 @@ public:
         if (index != 0) return DISP_E_BADINDEX;
         return ModuleTypeInfo(__uuidof(Itf), info);
     }
+};
+
+// IDispatch through the type information of the dual interface Itf: names are
+// matched without regard to case and calls go through the interface's vtable.
+template <class Itf>
+class TypeLibDispatch : public DispatchTypeInfo<Itf> {
+public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         ComPtr<ITypeInfo> ti;
         HRESULT hr = ModuleTypeInfo(__uuidof(Itf), ti.put());
@@ -57,20 +64,8 @@ HRESULT LookupNames(const NameEntry* table, size_t tableSize, LPOLESTR* names, U
 // IDispatch whose names come from a table of the class and whose calls go to the
 // class's own dispatcher. Type information still comes from the type library.
 template <class Itf>
-class NameTableDispatch : public Itf {
+class NameTableDispatch : public DispatchTypeInfo<Itf> {
 public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        if (!count) return E_POINTER;
-        ComPtr<ITypeInfo> ti;
-        *count = SUCCEEDED(ModuleTypeInfo(__uuidof(Itf), ti.put())) ? 1 : 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-        if (!info) return E_POINTER;
-        *info = nullptr;
-        if (index != 0) return DISP_E_BADINDEX;
-        return ModuleTypeInfo(__uuidof(Itf), info);
-    }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         size_t size = 0;
         const NameEntry* table = NameTable(size);
