@@ -4,6 +4,7 @@
 
 #include "Harness.h"
 #include "RegTestSupport.h"
+#include "common/Handle.h"
 
 using common::Variant;
 using harness::Call;
@@ -301,4 +302,45 @@ TEST(RegAccessRegDeleteTree, PathsBeyondTheBufferAreNeverCut) {
     EXPECT_TRUE(debug.WaitFor("RegDelnodeRecurse path too long:deep\\" + harness::Narrow(a + L"\\" + b + L"\\")))
         << debug.Text();
     EXPECT_TRUE(o.Exists(L"deep\\" + a + L"\\" + b + L"\\" + c));
+}
+
+TEST(RegAccessRegDeleteTree, AKeyThatCannotBeOpenedStopsTheLevelsAbove) {
+    Opened o(L"treelocked");
+    regtest::CreateKey(HKEY_CURRENT_USER, o.key / L"top\\locked");
+    regtest::CreateKey(HKEY_CURRENT_USER, o.key / L"top\\locked\\inner");
+    // An empty DACL: nobody may read or delete the key; its owner may still
+    // change the DACL, which puts it back at the end.
+    {
+        common::UniqueKey k;
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegOpenKeyExW(HKEY_CURRENT_USER, (o.key / L"top\\locked").c_str(), 0, WRITE_DAC, k.put()));
+        SECURITY_DESCRIPTOR sd;
+        ACL acl;
+        ASSERT_TRUE(::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+        ASSERT_TRUE(::InitializeAcl(&acl, sizeof acl, ACL_REVISION));
+        ASSERT_TRUE(::SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE));
+        ASSERT_EQ(ERROR_SUCCESS, ::RegSetKeySecurity(k.get(), DACL_SECURITY_INFORMATION, &sd));
+    }
+    struct Unlock {
+        std::wstring path;
+        ~Unlock() {
+            common::UniqueKey k;
+            if (::RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, k.put()) != ERROR_SUCCESS) return;
+            SECURITY_DESCRIPTOR sd;
+            ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+            ::SetSecurityDescriptorDacl(&sd, TRUE, nullptr, FALSE);  // a null DACL allows everything
+            ::RegSetKeySecurity(k.get(), DACL_SECURITY_INFORMATION, &sd);
+        }
+    } unlock{o.key / L"top\\locked"};
+    {
+        common::UniqueKey probe;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, (o.key / L"top\\locked").c_str(), 0, KEY_READ, probe.put()) ==
+            ERROR_SUCCESS)
+            GTEST_SKIP() << "this platform does not enforce registry key permissions";
+    }
+
+    harness::DebugCapture debug;
+    EXPECT_HR(S_OK, Call(o.reg.get(), L"RegDeleteTree", {Str(L"top")}));
+    EXPECT_TRUE(debug.WaitFor("RegDelnodeRecurse Error opening key:top\\locked Error: 0x5")) << debug.Text();
+    EXPECT_TRUE(o.Exists(L"top"));
 }
