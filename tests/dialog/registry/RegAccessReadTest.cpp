@@ -16,7 +16,7 @@ using regtest::ScratchKey;
 namespace {
 
 const wchar_t kProgId[] = L"PebbleUtil.RegAccess";
-const wchar_t kCuParent[] = L"Software\\StagehandTests";
+const wchar_t kCuParent[] = L"Software";
 
 bool Open(IDispatch* reg, LONG root, const std::wstring& subkey) {
     Variant r;
@@ -58,7 +58,7 @@ TEST(RegAccessOpenKey, RootCodesSelectClassesUserAndMachine) {
     regtest::WriteString(HKEY_CLASSES_ROOT, classes, L"root", L"classes");
     ScratchKey user(HKEY_CURRENT_USER, kCuParent, L"root");
     regtest::WriteString(HKEY_CURRENT_USER, user.path(), L"root", L"user");
-    ScratchKey machine(HKEY_LOCAL_MACHINE, L"Software\\StagehandTests", L"root");
+    ScratchKey machine(HKEY_LOCAL_MACHINE, L"Software", L"root");
     regtest::WriteString(HKEY_LOCAL_MACHINE, machine.path(), L"root", L"machine");
 
     auto reg = harness::Create(kProgId);

@@ -21,7 +21,7 @@ ComPtr<IRegAccess> NewRegAccess() {
 }  // namespace
 
 TEST(RegAccessResults, SoftFailuresAreSFalseWithEmptyOutValues) {
-    regtest::ScratchKey key(HKEY_CURRENT_USER, L"Software\\StagehandTests", L"hr");
+    regtest::ScratchKey key(HKEY_CURRENT_USER, L"Software", L"hr");
     regtest::CreateKey(HKEY_CURRENT_USER, key / L"only");
     auto reg = NewRegAccess();
     ASSERT_TRUE(reg);

@@ -19,7 +19,7 @@ using regtest::ScratchKey;
 namespace {
 
 const wchar_t kProgId[] = L"PebbleUtil.RegAccess";
-const wchar_t kParent[] = L"Software\\StagehandTests";
+const wchar_t kParent[] = L"Software";
 
 // A registry object with its current key on a fresh scratch key.
 struct Opened {

@@ -70,7 +70,7 @@ std::vector<BYTE> Bytes(std::initializer_list<int> bytes) {
 }
 
 ScratchKey::ScratchKey(HKEY root, const std::wstring& parent, const wchar_t* tag)
-    : root_(root), path_(parent + L"\\" + UniqueName(tag)) {
+    : root_(root), path_(parent + L"\\StagehandTest-" + UniqueName(tag)) {
     CreateKey(root_, path_);
 }
 

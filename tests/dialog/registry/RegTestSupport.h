@@ -25,7 +25,7 @@ void CreateKey(HKEY root, const std::wstring& path);
 void DeleteTree(HKEY root, const std::wstring& path);
 std::vector<BYTE> Bytes(std::initializer_list<int> bytes);
 
-// A fresh key root\parent\<unique>, deleted with everything below it at the end.
+// A fresh key root\parent\StagehandTest-<unique>, deleted with everything below it at the end.
 class ScratchKey {
 public:
     ScratchKey(HKEY root, const std::wstring& parent, const wchar_t* tag);

@@ -19,7 +19,7 @@ DWORD RunVbs(const harness::TempDir& dir, const std::string& body) {
 }  // namespace
 
 TEST(RegAccessVbScript, ZeroBasedArraysAreRefusedEmptyOnesWritten) {
-    regtest::ScratchKey key(HKEY_CURRENT_USER, L"Software\\StagehandTests", L"vbs");
+    regtest::ScratchKey key(HKEY_CURRENT_USER, L"Software", L"vbs");
     harness::TempDir dir(L"vbs");
     const std::string open = "Set r = CreateObject(\"PebbleUtil.RegAccess\")\r\n"
                              "If Not r.OpenKey(1, \"" + harness::Narrow(key.path()) + "\") Then WScript.Quit 10\r\n";
