@@ -133,7 +133,7 @@ HRESULT MultiStringFromArray(const VARIANT* val, std::wstring& data) {
 }
 
 // Splits multi-string data of n characters into its non-empty strings.
-HRESULT SplitMultiString(const wchar_t* buf, size_t n, std::vector<std::wstring>& out) {
+void SplitMultiString(const wchar_t* buf, size_t n, std::vector<std::wstring>& out) {
     size_t pos = 0;
     while (pos < n) {
         size_t end = pos;
@@ -141,7 +141,6 @@ HRESULT SplitMultiString(const wchar_t* buf, size_t n, std::vector<std::wstring>
         if (end > pos) out.emplace_back(buf + pos, end - pos);
         pos = end + 1;
     }
-    return S_OK;
 }
 
 // A zero-based SAFEARRAY of BSTR holding the strings in order.
@@ -159,8 +158,9 @@ HRESULT BstrArray(const std::vector<std::wstring>& strings, SAFEARRAY** out) noe
             break;
         }
     }
-    ::SafeArrayUnaccessData(sa.get());
-    if (FAILED(hr)) return hr;
+    HRESULT unaccess = ::SafeArrayUnaccessData(sa.get());
+    RETURN_IF_FAILED(hr);
+    RETURN_IF_FAILED(unaccess);
     *out = sa.release();
     return S_OK;
 }
@@ -351,6 +351,12 @@ STDMETHODIMP CRegAccess::RegDeleteTree(BSTR* key) {
     // An empty name would be the open key itself, everything below it included.
     if (!*name) {
         RegDebug("CRegAccess::RegDeleteTree empty key name, nothing deleted");
+        return S_FALSE;
+    }
+    // A name the path buffer can't hold is refused whole: cut short, it would
+    // name some other key.
+    if (std::wcslen(name) >= RegTreeDeleter::kPathChars) {
+        RegDebug("RegDelnodeRecurse path too long:", name);
         return S_FALSE;
     }
     // The outcome reaches only the debug output.

@@ -75,4 +75,11 @@ TEST(RegAccessResults, SoftFailuresAreSFalseWithEmptyOutValues) {
     BSTR empty = nullptr;
     EXPECT_HR(S_FALSE, reg->RegDeleteTree(&empty));
     EXPECT_TRUE(harness::KeyExists(HKEY_CURRENT_USER, key.path()));
+    Bstr tooLong((L"s\\" + std::wstring(600, L'x')).c_str());
+    BSTR tooLongP = tooLong.get();
+    EXPECT_HR(S_FALSE, reg->RegDeleteTree(&tooLongP));
+    Bstr whole(L"s");
+    BSTR wholeP = whole.get();
+    EXPECT_HR(S_OK, reg->RegDeleteTree(&wholeP));
+    EXPECT_FALSE(harness::KeyExists(HKEY_CURRENT_USER, key / L"s"));
 }
