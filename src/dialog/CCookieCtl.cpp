@@ -1,5 +1,11 @@
 #include "CCookieCtl.h"
 
+#include <wininet.h>
+
+#include <cwctype>
+#include <new>
+#include <vector>
+
 namespace {
 const common::NameEntry kNames[] = {{L"getCookie", 1}, {L"getCookieItem", 2}};
 }  // namespace
@@ -8,8 +14,59 @@ CCookieCtl::CCookieCtl() : common::ProvideClassInfoImpl(__uuidof(CCookieCtl)) {}
 
 CCookieCtl::~CCookieCtl() = default;
 
-STDMETHODIMP CCookieCtl::getCookie(BSTR bstrURL, BSTR *bstrValue) { return E_NOTIMPL; }
-STDMETHODIMP CCookieCtl::getCookieItem(BSTR bstrURL, BSTR bstrItem, BSTR *bstrValue) { return E_NOTIMPL; }
+STDMETHODIMP CCookieCtl::getCookie(BSTR bstrURL, BSTR* bstrValue) {
+    RETURN_IF_NULL(bstrValue);
+    *bstrValue = nullptr;
+    const wchar_t* url = common::BstrText(bstrURL);
+    // Without a buffer the library reports the size it needs (in bytes, which is
+    // more than enough characters).
+    DWORD size = 0;
+    if (!::InternetGetCookieW(url, nullptr, nullptr, &size)) return S_FALSE;
+    try {
+        std::vector<wchar_t> buf(static_cast<size_t>(size) + 1, L'\0');
+        DWORD chars = size;
+        if (!::InternetGetCookieW(url, nullptr, buf.data(), &chars)) return S_FALSE;
+        *bstrValue = ::SysAllocString(buf.data());
+        return *bstrValue ? S_OK : E_OUTOFMEMORY;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+STDMETHODIMP CCookieCtl::getCookieItem(BSTR bstrURL, BSTR bstrItem, BSTR* bstrValue) {
+    RETURN_IF_NULL(bstrValue);
+    *bstrValue = nullptr;
+    common::Bstr all;
+    if (getCookie(bstrURL, all.put()) != S_OK) return S_FALSE;
+
+    const wchar_t* item = common::BstrText(bstrItem);
+    const wchar_t* p = all.c_str();
+    common::Bstr found;
+    // Tokens between semicolons; runs of semicolons give no empty tokens.
+    for (;;) {
+        while (*p == L';') ++p;
+        if (!*p) break;
+        const wchar_t* begin = p;
+        while (*p && *p != L';') ++p;
+        const wchar_t* end = p;
+        while (end > begin && std::iswspace(end[-1])) --end;
+        while (begin < end && std::iswspace(*begin)) ++begin;
+        // The name ends at the first '='; without one the name is empty and the
+        // value is the whole token.
+        const wchar_t* eq = begin;
+        while (eq < end && *eq != L'=') ++eq;
+        const wchar_t* nameEnd = eq < end ? eq : begin;
+        const wchar_t* value = eq < end ? eq + 1 : begin;
+        const size_t nameLen = static_cast<size_t>(nameEnd - begin);
+        if (std::wcslen(item) == nameLen && std::wcsncmp(item, begin, nameLen) == 0) {
+            // A later cookie of the same name wins.
+            found.reset(::SysAllocStringLen(value, static_cast<UINT>(end - value)));
+            if (!found) return E_OUTOFMEMORY;
+        }
+    }
+    *bstrValue = found.release();
+    return S_OK;
+}
 
 const common::NameEntry* CCookieCtl::NameTable(size_t& size) const noexcept {
     size = sizeof kNames / sizeof kNames[0];
@@ -21,6 +78,8 @@ STDMETHODIMP CCookieCtl::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* param
     HRESULT hr = common::CheckInvokeArgs(params, 3, result);
     if (FAILED(hr)) return hr;
     common::Bstr value;
+    // A failure's exception record comes from error information this call set.
+    ::SetErrorInfo(0, nullptr);
     switch (id) {
     case 1: {
         if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;

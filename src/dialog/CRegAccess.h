@@ -28,7 +28,7 @@ public:
     STDMETHODIMP CreateMLSubKey(BSTR *key, BSTR *name, VARIANT *val, ULONG type) override;
     STDMETHODIMP RegDeleteTree(BSTR *key) override;
 
-protected:
-
 private:
+    // The key the key-relative methods work under; none until OpenKey succeeds.
+    common::UniqueKey key_;
 };
