@@ -21,12 +21,26 @@ CriteriaBuffers::~CriteriaBuffers() {
     if (current_[1] != current_[0]) ::CoTaskMemFree(current_[1]);
 }
 
+namespace {
+
+// Size in bytes of a task-allocator block, or 0 when the allocator cannot tell.
+size_t BlockSize(void* block) {
+    IMalloc* malloc = nullptr;
+    if (FAILED(::CoGetMalloc(MEMCTX_TASK, &malloc)) || !malloc) return 0;
+    SIZE_T size = malloc->GetSize(block);
+    malloc->Release();
+    return size == static_cast<SIZE_T>(-1) ? 0 : size;
+}
+
+}  // namespace
+
 bool CriteriaBuffers::Text(int index, HeapText<char>& out) const {
-    const wchar_t* text = current_[index];
+    wchar_t* text = current_[index];
     size_t length = 0;
-    if (text)
-        length = text == original_[0] || text == original_[1] ? ::wcsnlen(text, kBytes / sizeof(wchar_t))
-                                                              : ::wcslen(text);
+    if (text) {
+        size_t size = BlockSize(text);
+        length = size ? ::wcsnlen(text, size / sizeof(wchar_t)) : ::wcslen(text);
+    }
     return ToNarrow(text, length, out);
 }
 

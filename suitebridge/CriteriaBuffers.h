@@ -25,8 +25,8 @@ public:
     wchar_t** First() { return &current_[0]; }
     wchar_t** Second() { return &current_[1]; }
     // Text of buffer 0 or 1 in the thread's ANSI code page (false when out of memory).
-    // A buffer still our own is read no further than its size even when the library
-    // left it unterminated.
+    // A buffer is read no further than its block's size, so text the library left
+    // unterminated does not run past its end.
     bool Text(int index, HeapText<char>& out) const;
 
 private:
