@@ -1,6 +1,8 @@
 /* A minimal Lua host for tests: lua.exe <script> [args...]. Runs the script with the
    standard libraries; an uncaught error goes to stderr and the exit code is 1.
-   The script's own os.exit(n) sets any other exit code. */
+   The script's own os.exit(n) sets any other exit code. A crash ends the process at
+   once with the exception code as exit code, rather than waiting for a debugger. */
+#include <windows.h>
 #include <stdio.h>
 
 #include "lauxlib.h"
@@ -16,7 +18,16 @@ static int traceback(lua_State* L) {
     return 1;
 }
 
+static LONG WINAPI crashed(EXCEPTION_POINTERS* e) {
+    DWORD code = e->ExceptionRecord->ExceptionCode;
+    fprintf(stderr, "lua: unhandled exception %08lX\n", (unsigned long)code);
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), code);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 int main(int argc, char** argv) {
+    SetUnhandledExceptionFilter(crashed);
     if (argc < 2) {
         fprintf(stderr, "usage: lua script.lua [args...]\n");
         return 2;
