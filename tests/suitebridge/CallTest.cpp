@@ -157,6 +157,25 @@ TEST(SuiteBridgeCalls, ExceptionsInTheLibraryBecomeUnexpectedFailures) {
     }
 }
 
+TEST(SuiteBridgeCalls, ExceptionsTheLibraryHandlesItselfStayInside) {
+    EngineFolder engine;
+    ScopedEnv env(L"SYMCCIS_THROW", L"inner");
+    ScopedEnv word(L"SYMCCIS_RIS_WORD", L"9");
+    ScopedEnv text(L"SYMCCIS_CCC_TEXT1", L"fine");
+    auto run = engine.Run(std::string(kLoad) + R"(
+        show(SymCCISCallCriteriaChecker, "a", "b", "c", 1, true)
+        show(SymCCISRunInstallStub, )" + kStubArgs + ")");
+    ASSERT_EQ(2u, run.out.size());
+    EXPECT_EQ("ok|2|fine|", run.out[0]);
+    EXPECT_EQ("ok|2|9|nil", run.out[1]);
+    auto inner = engine.Records("inner");
+    ASSERT_EQ(2u, inner.size());
+    for (const auto& call : inner) {
+        EXPECT_EQ("1", call[0]) << "the library's own handler saw its exception";
+        EXPECT_EQ("1", call[1]) << "one exception was raised";
+    }
+}
+
 TEST(SuiteBridgeCalls, NonAsciiTextRoundTripsThroughTheCodePage) {
     // Characters of the ANSI code page the host runs with.
     std::wstring sent = L"Gr\u00FC\u00DFe caf\u00E9 \u00C5";

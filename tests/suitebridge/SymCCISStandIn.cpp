@@ -18,7 +18,10 @@
 //   SYMCCIS_RIS_RESULT  HRESULT of RunInstallStub (hex, default 0)
 //   SYMCCIS_RIS_WORD    result word RunInstallStub stores (hex, default 0)
 //   SYMCCIS_THROW       "raise" (RaiseException of a C++-throw-like code) or "av"
-//                       (write through a null pointer) at the end of either call
+//                       (write through a null pointer) at the end of either call;
+//                       "inner" has a system function raise and handle an access
+//                       violation inside the call (IsBadReadPtr), recorded as
+//                       inner|<its result>|<exceptions raised meanwhile>
 #include <windows.h>
 #include <objbase.h>
 
@@ -123,10 +126,25 @@ void Replace(int index, wchar_t** slot, const std::wstring& text) {
     Record("replace|" + std::to_string(index) + "|" + Ptr(old) + "|" + Ptr(*slot));
 }
 
+volatile LONG g_raised = 0;
+
+LONG CALLBACK CountRaised(EXCEPTION_POINTERS*) {
+    ::InterlockedIncrement(&g_raised);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 void MaybeThrow() {
     std::wstring how = Env(L"SYMCCIS_THROW");
     if (how == L"raise") ::RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, nullptr);
     if (how == L"av") *static_cast<volatile int*>(nullptr) = 1;
+    if (how == L"inner") {
+        // A first-chance watcher proves the exception really happened.
+        g_raised = 0;
+        void* watcher = ::AddVectoredExceptionHandler(1, CountRaised);
+        BOOL bad = ::IsBadReadPtr(reinterpret_cast<void*>(16), 4);
+        ::RemoveVectoredExceptionHandler(watcher);
+        Record("inner|" + std::to_string(bad) + "|" + std::to_string(g_raised));
+    }
 }
 
 }  // namespace
