@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "CodePage.h"
+#include "common/ComPtr.h"
 
 namespace suitebridge {
 
@@ -25,10 +26,9 @@ namespace {
 
 // Size in bytes of a task-allocator block, or 0 when the allocator cannot tell.
 size_t BlockSize(void* block) {
-    IMalloc* malloc = nullptr;
-    if (FAILED(::CoGetMalloc(MEMCTX_TASK, &malloc)) || !malloc) return 0;
-    SIZE_T size = malloc->GetSize(block);
-    malloc->Release();
+    common::ComPtr<IMalloc> malloc;
+    if (FAILED(::CoGetMalloc(MEMCTX_TASK, malloc.put())) || !malloc) return 0;
+    const SIZE_T size = malloc->GetSize(block);
     return size == static_cast<SIZE_T>(-1) ? 0 : size;
 }
 
