@@ -9,6 +9,7 @@ VendorStandIn::VendorStandIn(const wchar_t* builtName, const wchar_t* vendorName
     ::SetEnvironmentVariableW(L"PROBE_VENDOR_LOG", log_.c_str());
     ::SetEnvironmentVariableW(L"PROBE_VENDOR_ANSWER", nullptr);
     ::SetEnvironmentVariableW(L"PROBE_VENDOR_REASONS", nullptr);
+    ::SetEnvironmentVariableW(L"PROBE_VENDOR_THREAD", nullptr);
 }
 
 VendorStandIn::~VendorStandIn() {
@@ -16,7 +17,10 @@ VendorStandIn::~VendorStandIn() {
     ::SetEnvironmentVariableW(L"PROBE_VENDOR_LOG", nullptr);
     ::SetEnvironmentVariableW(L"PROBE_VENDOR_ANSWER", nullptr);
     ::SetEnvironmentVariableW(L"PROBE_VENDOR_REASONS", nullptr);
+    ::SetEnvironmentVariableW(L"PROBE_VENDOR_THREAD", nullptr);
 }
+
+void VendorStandIn::LogThreads() { ::SetEnvironmentVariableW(L"PROBE_VENDOR_THREAD", L"1"); }
 
 void VendorStandIn::Answer(DWORD result) {
     ::SetEnvironmentVariableW(L"PROBE_VENDOR_ANSWER", std::to_wstring(result).c_str());

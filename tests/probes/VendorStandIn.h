@@ -25,6 +25,10 @@ public:
     // The lines the library logged ("load", "call ...", "unload").
     std::vector<std::string> Log() const;
     std::vector<std::string> Calls() const;
+    // Call lines also name the calling thread.
+    void LogThreads();
+    // The scratch folder holding the library.
+    const std::wstring& Folder() const { return dir_.path(); }
     // Whether the library is mapped into this process now.
     bool Loaded() const;
 

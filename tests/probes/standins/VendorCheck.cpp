@@ -4,7 +4,8 @@
 // answer through the environment of its own process, which loads the library:
 //   PROBE_VENDOR_ANSWER   return value of the check (strtoul syntax, default 1);
 //   PROBE_VENDOR_REASONS  word written into the reasons argument (not written if unset);
-//   PROBE_VENDOR_LOG      file that receives one line per load, call and unload.
+//   PROBE_VENDOR_LOG      file that receives one line per load, call and unload;
+//   PROBE_VENDOR_THREAD   when set, call lines end in " thread=<id of the calling thread>".
 #include <windows.h>
 
 #include <cstdio>
@@ -16,6 +17,16 @@ namespace {
 bool Env(const char* name, char* buf, DWORD size) {
     DWORD n = ::GetEnvironmentVariableA(name, buf, size);
     return n > 0 && n < size;
+}
+
+// Appends the calling thread to a call line when the test asked for it.
+void LogCall(char* line, size_t size) {
+    char flag[8];
+    if (Env("PROBE_VENDOR_THREAD", flag, sizeof flag)) {
+        size_t n = std::strlen(line);
+        if (n && line[n - 1] == '\n') line[--n] = '\0';
+        std::snprintf(line + n, size - n, " thread=%lu\n", static_cast<unsigned long>(::GetCurrentThreadId()));
+    }
 }
 
 void Log(const char* line) {
@@ -42,6 +53,7 @@ extern "C" __declspec(dllexport) BOOL WINAPI GoogleChromeCompatibilityCheck(LONG
     char line[128];
     std::snprintf(line, sizeof line, "call record=%ld reasons=0x%08lx\n", static_cast<long>(record),
                   reasons ? static_cast<unsigned long>(*reasons) : 0ul);
+    LogCall(line, sizeof line);
     Log(line);
     return Answer(reasons);
 }
@@ -51,6 +63,7 @@ extern "C" __declspec(dllexport) BOOL WINAPI ToolbarCompatibilityCheck(LONG reco
     std::snprintf(line, sizeof line, "call record=%ld key=0x%08lx reasons=0x%08lx\n", static_cast<long>(record),
                   static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(key)),
                   reasons ? static_cast<unsigned long>(*reasons) : 0ul);
+    LogCall(line, sizeof line);
     Log(line);
     return Answer(reasons);
 }
