@@ -44,3 +44,20 @@ private:
 };
 
 }  // namespace common
+
+// Defines the DLL's entry points (DllMain and the four exports, undecorated through the
+// module's .def) over one ServerModule object.
+#define COMMON_DEFINE_SERVER_EXPORTS(module)                                              \
+    extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {            \
+        if (reason == DLL_PROCESS_ATTACH) {                                               \
+            (module).SetInstance(instance);                                               \
+            ::DisableThreadLibraryCalls(instance);                                        \
+        }                                                                                 \
+        return TRUE;                                                                      \
+    }                                                                                     \
+    STDAPI DllCanUnloadNow() { return (module).CanUnloadNow(); }                          \
+    STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {                  \
+        return (module).GetClassObject(clsid, riid, ppv);                                 \
+    }                                                                                     \
+    STDAPI DllRegisterServer() { return (module).RegisterServer(); }                      \
+    STDAPI DllUnregisterServer() { return (module).UnregisterServer(); }

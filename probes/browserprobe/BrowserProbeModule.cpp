@@ -22,20 +22,4 @@ common::ServerModule browserProbeModule(kServer, kClasses, sizeof kClasses / siz
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        browserProbeModule.SetInstance(instance);
-        ::DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-STDAPI DllCanUnloadNow() { return browserProbeModule.CanUnloadNow(); }
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
-    return browserProbeModule.GetClassObject(clsid, riid, ppv);
-}
-
-STDAPI DllRegisterServer() { return browserProbeModule.RegisterServer(); }
-
-STDAPI DllUnregisterServer() { return browserProbeModule.UnregisterServer(); }
+COMMON_DEFINE_SERVER_EXPORTS(browserProbeModule)

@@ -21,20 +21,4 @@ common::ServerModule toolbarProbeModule(kServer, kClasses, sizeof kClasses / siz
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        toolbarProbeModule.SetInstance(instance);
-        ::DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-STDAPI DllCanUnloadNow() { return toolbarProbeModule.CanUnloadNow(); }
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
-    return toolbarProbeModule.GetClassObject(clsid, riid, ppv);
-}
-
-STDAPI DllRegisterServer() { return toolbarProbeModule.RegisterServer(); }
-
-STDAPI DllUnregisterServer() { return toolbarProbeModule.UnregisterServer(); }
+COMMON_DEFINE_SERVER_EXPORTS(toolbarProbeModule)

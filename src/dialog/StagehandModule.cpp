@@ -54,20 +54,4 @@ common::ServerModule stagehandModule(kServer, kClasses, sizeof kClasses / sizeof
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        stagehandModule.SetInstance(instance);
-        ::DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-STDAPI DllCanUnloadNow() { return stagehandModule.CanUnloadNow(); }
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
-    return stagehandModule.GetClassObject(clsid, riid, ppv);
-}
-
-STDAPI DllRegisterServer() { return stagehandModule.RegisterServer(); }
-
-STDAPI DllUnregisterServer() { return stagehandModule.UnregisterServer(); }
+COMMON_DEFINE_SERVER_EXPORTS(stagehandModule)
