@@ -130,9 +130,13 @@ int RarArchive::ReadError() const { return archive_errno(archive_) == ENOMEM ? E
 int RarArchive::ReadHeader(RARHeaderDataEx& h) {
     pending_ = false;
     entry_ = nullptr;
+    if (ended_) return ERAR_END_ARCHIVE;
     archive_entry* e = nullptr;
     int r = archive_read_next_header(archive_, &e);
-    if (r == ARCHIVE_EOF) return ERAR_END_ARCHIVE;
+    if (r == ARCHIVE_EOF) {
+        ended_ = true;
+        return ERAR_END_ARCHIVE;
+    }
     if (r < ARCHIVE_WARN || !e) return ReadError();
     entry_ = e;
     pending_ = true;

@@ -55,6 +55,7 @@ private:
     archive* archive_;
     archive_entry* entry_ = nullptr;  // owned by archive_, valid while pending_
     bool pending_ = false;            // a header was read and its entry not yet processed
+    bool ended_ = false;              // the end of the archive was reached
     std::wstring path_;
     unsigned mode_;
     UNRARCALLBACK callback_ = nullptr;
