@@ -5,7 +5,9 @@
 // ".." components, alternate data streams, reserved device names (CON, NUL.txt, ...),
 // characters Windows doesn't allow in names, and components ending in a dot or a space
 // (Windows would silently strip those, so ".. " would become "..").
-#include <string>
+#include <stddef.h>
+
+#include "unrar/Text.h"
 
 namespace unrar {
 
@@ -13,11 +15,12 @@ class EntryPath {
 public:
     // On success `relative` holds the components joined with backslashes. Both slash
     // kinds separate components; empty components (a//b) are dropped.
-    static bool MakeRelative(const std::wstring& name, std::wstring& relative);
+    static bool MakeRelative(const wchar_t* name, Text& relative);
 
-    // True when `component` (one path element) is a reserved device name, with or
-    // without an extension: CON, PRN, AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$.
-    static bool IsReservedDeviceName(const std::wstring& component);
+    // True when the component (one path element, `length` characters) is a reserved
+    // device name, with or without an extension: CON, PRN, AUX, NUL, COM0-9, LPT0-9,
+    // CONIN$, CONOUT$.
+    static bool IsReservedDeviceName(const wchar_t* component, size_t length);
 };
 
 }  // namespace unrar

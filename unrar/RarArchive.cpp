@@ -5,6 +5,9 @@
 
 #include <errno.h>
 #include <string.h>
+#include <wchar.h>
+
+#include <new>
 
 #include "unrar/EntryPath.h"
 
@@ -18,14 +21,16 @@ const size_t kBlockSize = 256 * 1024;
 const unsigned kPasswordChars = 128;
 
 // Copies a wide string into a fixed ANSI field, always terminated.
-void CopyNarrow(const std::wstring& from, char* to, int size) {
-    int n = ::WideCharToMultiByte(CP_ACP, 0, from.c_str(), static_cast<int>(from.size()), to, size - 1, nullptr, nullptr);
+void CopyNarrow(const wchar_t* from, char* to, int size) {
+    int n = ::WideCharToMultiByte(CP_ACP, 0, from, lstrlenW(from), to, size - 1, nullptr, nullptr);
     to[n > 0 ? n : 0] = '\0';
 }
 
-void CopyWide(const std::wstring& from, wchar_t* to, size_t size) {
-    size_t n = from.size() < size ? from.size() : size - 1;
-    wmemcpy(to, from.data(), n);
+// Copies a wide string into a fixed wide field, always terminated.
+void CopyWide(const wchar_t* from, wchar_t* to, size_t size) {
+    size_t n = static_cast<size_t>(lstrlenW(from));
+    if (n >= size) n = size - 1;
+    wmemcpy(to, from, n);
     to[n] = L'\0';
 }
 
@@ -38,60 +43,68 @@ FILETIME ToFileTime(time_t seconds, long nanoseconds) {
     return ft;
 }
 
-// Prefixes a full path with \\?\ when it is too long for the plain Win32 form.
-std::wstring Extended(const std::wstring& full) {
-    if (full.size() < MAX_PATH - 12 || full.compare(0, 4, L"\\\\?\\") == 0) return full;
-    if (full.size() > 2 && full[0] == L'\\' && full[1] == L'\\') return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
+// The full form of `path` (the current folder when empty), with \\?\ in front when it
+// is too long for the plain Win32 form once a name is added.
+Text FullPath(const wchar_t* path, size_t extra) {
+    if (!path || !*path) path = L".";
+    Text full;
+    DWORD n = ::GetFullPathNameW(path, 0, nullptr, nullptr);
+    Text buffer;
+    if (!n || !buffer.Resize(n)) return full;
+    DWORD got = ::GetFullPathNameW(path, n, buffer.data(), nullptr);
+    if (!got || got >= n) return full;
+    buffer.Truncate(got);
+    if (buffer.size() + extra >= MAX_PATH - 12 && !buffer.StartsWith(L"\\\\?\\")) {
+        if (buffer.StartsWith(L"\\\\")) {
+            full.Append(L"\\\\?\\UNC\\");
+            full.Append(buffer.c_str() + 2, buffer.size() - 2);
+            return full;
+        }
+        full.Append(L"\\\\?\\");
+    }
+    full.Append(buffer);
+    return full;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-    DWORD n = ::GetFullPathNameW(path.empty() ? L"." : path.c_str(), 0, nullptr, nullptr);
-    if (!n) return std::wstring();
-    std::wstring out(n, L'\0');
-    n = ::GetFullPathNameW(path.empty() ? L"." : path.c_str(), n, &out[0], nullptr);
-    out.resize(n);
-    return out;
-}
-
-// Length of the root of a full path ("C:\", "\\server\share\", "\\?\C:\").
-size_t RootLength(const std::wstring& p) {
-    size_t start = 0;
-    if (p.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+// Length of the root of a full path: C:\ or \\server\share\ or \\?\C:\ .
+size_t RootLength(const Text& p) {
+    size_t start;
+    if (p.StartsWith(L"\\\\?\\UNC\\")) {
         start = 8;
-    } else if (p.compare(0, 4, L"\\\\?\\") == 0) {
-        start = 4;
-    } else if (p.compare(0, 2, L"\\\\") == 0) {
+    } else if (p.StartsWith(L"\\\\?\\")) {
+        return p.size() >= 7 && p[5] == L':' ? 7 : 4;
+    } else if (p.StartsWith(L"\\\\")) {
         start = 2;
     } else {
         return p.size() >= 3 && p[1] == L':' ? 3 : 0;
     }
-    if (start == 4) return p.size() >= 7 && p[5] == L':' ? 7 : start;
-    // server\share\ ...
-    size_t s = p.find(L'\\', start);
-    if (s == std::wstring::npos) return p.size();
-    s = p.find(L'\\', s + 1);
-    return s == std::wstring::npos ? p.size() : s + 1;
+    // Past the server and share names.
+    size_t separators = 0, i = start;
+    for (; i < p.size() && separators < 2; ++i) separators += p[i] == L'\\';
+    return i;
 }
 
 // Creates every missing folder of `path` up to (and, with `self`, including) its last component.
-void CreateFolders(const std::wstring& path, bool self) {
+void CreateFolders(Text& path, bool self) {
     for (size_t i = RootLength(path); i < path.size(); ++i) {
-        if (path[i] == L'\\') ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+        if (path[i] != L'\\') continue;
+        path.data()[i] = L'\0';
+        ::CreateDirectoryW(path.c_str(), nullptr);
+        path.data()[i] = L'\\';
     }
     if (self) ::CreateDirectoryW(path.c_str(), nullptr);
 }
 
-bool IsDirectory(const std::wstring& path) {
-    DWORD a = ::GetFileAttributesW(path.c_str());
+bool IsDirectory(const wchar_t* path) {
+    DWORD a = ::GetFileAttributesW(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
 
-RarArchive* RarArchive::Open(const std::wstring& path, unsigned mode, unsigned& result) {
-    DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+RarArchive* RarArchive::Open(const wchar_t* path, unsigned mode, unsigned& result) {
+    DWORD attributes = path && *path ? ::GetFileAttributesW(path) : INVALID_FILE_ATTRIBUTES;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         result = ERAR_EOPEN;
         return nullptr;
     }
@@ -102,27 +115,41 @@ RarArchive* RarArchive::Open(const std::wstring& path, unsigned mode, unsigned& 
     }
     archive_read_support_format_rar(a);
     archive_read_support_format_rar5(a);
-    if (archive_read_open_filename_w(a, path.c_str(), kBlockSize) != ARCHIVE_OK) {
+    if (archive_read_open_filename_w(a, path, kBlockSize) != ARCHIVE_OK) {
         int err = archive_errno(a);
         archive_read_free(a);
         result = err == ENOMEM ? ERAR_NO_MEMORY : (err == ENOENT || err == EACCES) ? ERAR_EOPEN : ERAR_BAD_ARCHIVE;
         return nullptr;
     }
+    Text name(path);
+    void* memory = ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(RarArchive));
+    if (!memory || !name.ok()) {
+        if (memory) ::HeapFree(::GetProcessHeap(), 0, memory);
+        archive_read_free(a);
+        result = ERAR_NO_MEMORY;
+        return nullptr;
+    }
     result = ERAR_SUCCESS;
-    return new RarArchive(a, path, mode);
+    return new (memory) RarArchive(a, static_cast<Text&&>(name), mode);
 }
 
-RarArchive::RarArchive(archive* a, std::wstring path, unsigned mode)
-    : archive_(a), path_(std::move(path)), mode_(mode) {}
+void RarArchive::Close(RarArchive* a) {
+    if (!a) return;
+    a->~RarArchive();
+    ::HeapFree(::GetProcessHeap(), 0, a);
+}
+
+RarArchive::RarArchive(archive* a, Text path, unsigned mode)
+    : archive_(a), path_(static_cast<Text&&>(path)), mode_(mode) {}
 
 RarArchive::~RarArchive() {
-    if (!password_.empty()) ::SecureZeroMemory(&password_[0], password_.size());
+    ::SecureZeroMemory(password_, sizeof password_);
     archive_read_free(archive_);
 }
 
 void RarArchive::SetPassword(const char* password) {
-    if (!password_.empty()) ::SecureZeroMemory(&password_[0], password_.size());
-    password_ = password ? password : "";
+    ::SecureZeroMemory(password_, sizeof password_);
+    if (password) lstrcpynA(password_, password, sizeof password_);
 }
 
 int RarArchive::ReadError() const { return archive_errno(archive_) == ENOMEM ? ERAR_NO_MEMORY : ERAR_BAD_DATA; }
@@ -141,14 +168,15 @@ int RarArchive::ReadHeader(RARHeaderDataEx& h) {
     entry_ = e;
     pending_ = true;
 
-    const wchar_t* w = archive_entry_pathname_w(e);
-    std::wstring name = w ? w : L"";
-    for (wchar_t& c : name)
-        if (c == L'/') c = L'\\';
-    CopyWide(path_, h.ArcNameW, 1024);
-    CopyNarrow(path_, h.ArcName, 1024);
-    CopyWide(name, h.FileNameW, 1024);
-    CopyNarrow(name, h.FileName, 1024);
+    // Names are shown with Windows separators.
+    Text name(archive_entry_pathname_w(e));
+    if (!name.ok()) return ERAR_NO_MEMORY;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (name[i] == L'/') name.data()[i] = L'\\';
+    CopyWide(path_.c_str(), h.ArcNameW, 1024);
+    CopyNarrow(path_.c_str(), h.ArcName, 1024);
+    CopyWide(name.c_str(), h.FileNameW, 1024);
+    CopyNarrow(name.c_str(), h.FileName, 1024);
 
     bool dir = archive_entry_filetype(e) == AE_IFDIR;
     bool encrypted = archive_entry_is_data_encrypted(e) > 0;
@@ -208,7 +236,7 @@ int RarArchive::Process(int operation, const wchar_t* destPath, const wchar_t* d
 int RarArchive::Skip() { return archive_read_data_skip(archive_) < ARCHIVE_WARN ? ReadError() : ERAR_SUCCESS; }
 
 bool RarArchive::HavePassword() {
-    if (!password_.empty()) return true;
+    if (password_[0]) return true;
     if (!callback_) return false;
     wchar_t wide[kPasswordChars] = {};
     if (callback_(UCM_NEEDPASSWORDW, userData_, reinterpret_cast<LPARAM>(wide), kPasswordChars) == -1) return false;
@@ -219,30 +247,29 @@ bool RarArchive::HavePassword() {
         if (n > 0) SetPassword(narrow);
         ::SecureZeroMemory(narrow, sizeof narrow);
         ::SecureZeroMemory(wide, sizeof wide);
-        return !password_.empty();
+        return password_[0] != '\0';
     }
     char narrow[kPasswordChars] = {};
     if (callback_(UCM_NEEDPASSWORD, userData_, reinterpret_cast<LPARAM>(narrow), kPasswordChars) == -1) return false;
     narrow[kPasswordChars - 1] = '\0';
     SetPassword(narrow);
     ::SecureZeroMemory(narrow, sizeof narrow);
-    return !password_.empty();
+    return password_[0] != '\0';
 }
 
-int RarArchive::TargetPath(const wchar_t* destPath, const wchar_t* destName, std::wstring& target) const {
+int RarArchive::TargetPath(const wchar_t* destPath, const wchar_t* destName, Text& target) const {
     if (destName && *destName) {
         // The caller chose the full name itself.
-        target = Extended(FullPath(destName));
-        return target.empty() ? ERAR_ECREATE : ERAR_SUCCESS;
+        target = FullPath(destName, 0);
+        return target.ok() && !target.empty() ? ERAR_SUCCESS : ERAR_ECREATE;
     }
-    const wchar_t* w = archive_entry_pathname_w(entry_);
-    std::wstring relative;
-    if (!w || !EntryPath::MakeRelative(w, relative)) return ERAR_ECREATE;
-    std::wstring base = FullPath(destPath ? destPath : L"");
-    if (base.empty()) return ERAR_ECREATE;
-    if (base.back() != L'\\') base += L'\\';
-    target = Extended(base + relative);
-    return ERAR_SUCCESS;
+    Text relative;
+    if (!EntryPath::MakeRelative(archive_entry_pathname_w(entry_), relative)) return ERAR_ECREATE;
+    target = FullPath(destPath, relative.size() + 1);
+    if (target.empty()) return ERAR_ECREATE;
+    if (target.back() != L'\\') target.Append(L'\\');
+    target.Append(relative);
+    return target.ok() ? ERAR_SUCCESS : ERAR_NO_MEMORY;
 }
 
 int RarArchive::ExtractEntry(int operation, const wchar_t* destPath, const wchar_t* destName) {
@@ -260,7 +287,7 @@ int RarArchive::ExtractEntry(int operation, const wchar_t* destPath, const wchar
         return WriteData(INVALID_HANDLE_VALUE);
     }
 
-    std::wstring target;
+    Text target;
     int r = TargetPath(destPath, destName, target);
     // Links are never created: a link could point anywhere, and later entries could be
     // written through it.
@@ -273,13 +300,13 @@ int RarArchive::ExtractEntry(int operation, const wchar_t* destPath, const wchar
     if (type == AE_IFDIR) {
         CreateFolders(target, true);
         Skip();
-        return IsDirectory(target) ? ERAR_SUCCESS : ERAR_ECREATE;
+        return IsDirectory(target.c_str()) ? ERAR_SUCCESS : ERAR_ECREATE;
     }
 
     CreateFolders(target, false);
     HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED && !IsDirectory(target)) {
+    if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED && !IsDirectory(target.c_str())) {
         // A read-only file of the same name is replaced, as an overwrite should.
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,

@@ -6,8 +6,7 @@
 // would land outside the destination folder.
 #include <windows.h>
 
-#include <string>
-
+#include "unrar/Text.h"
 #include "unrar/UnrarApi.h"
 
 struct archive;
@@ -20,8 +19,9 @@ public:
     // Opens `path` for listing or extraction. On failure returns nullptr and sets
     // `result` to the published error code (ERAR_EOPEN for a missing file,
     // ERAR_BAD_ARCHIVE when it isn't an archive libarchive reads as RAR).
-    static RarArchive* Open(const std::wstring& path, unsigned mode, unsigned& result);
-    ~RarArchive();
+    static RarArchive* Open(const wchar_t* path, unsigned mode, unsigned& result);
+    // Closes the archive and frees the object Open made.
+    static void Close(RarArchive* a);
     RarArchive(const RarArchive&) = delete;
     RarArchive& operator=(const RarArchive&) = delete;
 
@@ -43,11 +43,12 @@ public:
     int Process(int operation, const wchar_t* destPath, const wchar_t* destName);
 
 private:
-    RarArchive(archive* a, std::wstring path, unsigned mode);
+    RarArchive(archive* a, Text path, unsigned mode);
+    ~RarArchive();
 
     int Skip();
     int ExtractEntry(int operation, const wchar_t* destPath, const wchar_t* destName);
-    int TargetPath(const wchar_t* destPath, const wchar_t* destName, std::wstring& target) const;
+    int TargetPath(const wchar_t* destPath, const wchar_t* destName, Text& target) const;
     int WriteData(HANDLE file);
     bool HavePassword();
     int ReadError() const;
@@ -56,13 +57,13 @@ private:
     archive_entry* entry_ = nullptr;  // owned by archive_, valid while pending_
     bool pending_ = false;            // a header was read and its entry not yet processed
     bool ended_ = false;              // the end of the archive was reached
-    std::wstring path_;
+    Text path_;
     unsigned mode_;
     UNRARCALLBACK callback_ = nullptr;
     LPARAM userData_ = 0;
     PROCESSDATAPROC processDataProc_ = nullptr;
     CHANGEVOLPROC changeVolProc_ = nullptr;
-    std::string password_;
+    char password_[512] = {};  // narrow, as RARSetPassword passes it
 };
 
 }  // namespace unrar

@@ -2,8 +2,6 @@
 // A handle is the RarArchive the open call made.
 #include <windows.h>
 
-#include <string>
-
 #include "unrar/RarArchive.h"
 #include "unrar/UnrarApi.h"
 
@@ -11,12 +9,16 @@ using unrar::RarArchive;
 
 namespace {
 
-std::wstring Widen(const char* s) {
-    if (!s || !*s) return std::wstring();
+using unrar::Text;
+
+// An ANSI argument in the wide form the archive object works with.
+Text Widen(const char* s) {
+    Text out;
+    if (!s || !*s) return out;
     int n = ::MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-    if (n <= 1) return std::wstring();
-    std::wstring out(n - 1, L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, s, -1, &out[0], n);
+    if (n <= 1 || !out.Resize(static_cast<size_t>(n))) return out;
+    int got = ::MultiByteToWideChar(CP_ACP, 0, s, -1, out.data(), n);
+    out.Truncate(got > 0 ? static_cast<size_t>(got - 1) : 0);
     return out;
 }
 
@@ -47,9 +49,10 @@ extern "C" {
 
 HANDLE PASCAL RAROpenArchiveEx(RAROpenArchiveDataEx* data) {
     if (!data) return nullptr;
-    std::wstring name = data->ArcNameW && *data->ArcNameW ? std::wstring(data->ArcNameW) : Widen(data->ArcName);
+    Text name = data->ArcNameW && *data->ArcNameW ? Text(data->ArcNameW) : Widen(data->ArcName);
     unsigned result = ERAR_EOPEN;
-    RarArchive* a = RarArchive::Open(name, data->OpenMode, result);
+    RarArchive* a = name.ok() ? RarArchive::Open(name.c_str(), data->OpenMode, result) : nullptr;
+    if (!name.ok()) result = ERAR_NO_MEMORY;
     data->OpenResult = result;
     data->CmtSize = 0;
     data->CmtState = 0;  // archive comments are not read
@@ -72,7 +75,7 @@ HANDLE PASCAL RAROpenArchive(RAROpenArchiveData* data) {
 
 int PASCAL RARCloseArchive(HANDLE h) {
     if (!h) return ERAR_ECLOSE;
-    delete FromHandle(h);
+    RarArchive::Close(FromHandle(h));
     return ERAR_SUCCESS;
 }
 
@@ -99,7 +102,8 @@ int PASCAL RARProcessFileW(HANDLE h, int operation, wchar_t* destPath, wchar_t* 
 
 int PASCAL RARProcessFile(HANDLE h, int operation, char* destPath, char* destName) {
     if (!h) return ERAR_UNKNOWN;
-    std::wstring path = Widen(destPath), name = Widen(destName);
+    Text path = Widen(destPath), name = Widen(destName);
+    if (!path.ok() || !name.ok()) return ERAR_NO_MEMORY;
     return FromHandle(h)->Process(operation, path.c_str(), destName && *destName ? name.c_str() : nullptr);
 }
 
