@@ -303,9 +303,14 @@ int RarArchive::ExtractEntry(int operation, const wchar_t* destPath, const wchar
         return IsDirectory(target.c_str()) ? ERAR_SUCCESS : ERAR_ECREATE;
     }
 
-    CreateFolders(target, false);
     HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
+        // Folders are made only when missing: most entries land in existing ones.
+        CreateFolders(target, false);
+        file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
     if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED && !IsDirectory(target.c_str())) {
         // A read-only file of the same name is replaced, as an overwrite should.
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
