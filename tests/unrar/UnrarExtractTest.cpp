@@ -224,3 +224,42 @@ TEST_F(UnrarDll, HeaderRecordsCarrySizesTimesAndNames) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UnrarDll, ExtractsBelowDestinationsLongerThanMaxPath) {
+    std::wstring dest = dir.path();
+    while (dest.size() < 300) dest += L"\\" + std::wstring(40, L'd');
+    const std::string data = Pattern(5000, 8);
+    RarWriter().AddFolder(L"sub").AddFile(L"sub\\long.bin", data).Save(dir / L"long.rar");
+
+    std::vector<Seen> seen;
+    EXPECT_EQ(ERAR_END_ARCHIVE, ExtractWalk(lib, dir / L"long.rar", dest, seen));
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ(0, seen[0].result);
+    EXPECT_EQ(0, seen[1].result);
+    EXPECT_TRUE(harness::ReadFile(L"\\\\?\\" + dest + L"\\sub\\long.bin") == data);
+}
+
+TEST_F(UnrarDll, MisuseOfHandlesIsAnErrorNotACrash) {
+    RARHeaderData h = {};
+    EXPECT_NE(0, lib.ReadHeader(nullptr, &h));
+    EXPECT_NE(0, lib.ProcessFileW(nullptr, RAR_EXTRACT, nullptr, nullptr));
+    EXPECT_EQ(ERAR_ECLOSE, lib.CloseArchive(nullptr));
+    EXPECT_EQ(nullptr, lib.OpenArchiveEx(nullptr));
+    lib.SetCallback(nullptr, &Recorder::Callback, 0);
+    lib.SetPassword(nullptr, nullptr);
+
+    // Processing before any header was read is refused; the walk then works as usual.
+    RarWriter().AddFile(L"a.txt", "abc").Save(dir / L"m.rar");
+    UnrarLibrary::Archive a(lib, lib.Open(dir / L"m.rar", RAR_OM_EXTRACT));
+    ASSERT_TRUE(a);
+    std::wstring dest = dir / L"out";
+    EXPECT_NE(0, lib.ProcessFileW(a.get(), RAR_EXTRACT, &dest[0], nullptr));
+    ASSERT_EQ(0, lib.ReadHeader(a.get(), &h));
+    EXPECT_EQ(0, lib.ProcessFileW(a.get(), RAR_EXTRACT, &dest[0], nullptr));
+    EXPECT_NE(0, lib.ProcessFileW(a.get(), RAR_EXTRACT, &dest[0], nullptr)) << "the entry was already processed";
+    EXPECT_EQ("abc", harness::ReadFile(dir / L"out\\a.txt"));
+}
+
+}  // namespace
