@@ -95,6 +95,21 @@ void CreateFolders(Text& path, bool self) {
     if (self) ::CreateDirectoryW(path.c_str(), nullptr);
 }
 
+// The entry's name in UTF-16. libarchive converts UTF-8 names (RAR 5) through the
+// ANSI code page, which loses every character outside it: convert those directly.
+Text EntryName(archive_entry* e) {
+    const wchar_t* w = archive_entry_pathname_w(e);
+    if (w && *w) return Text(w);
+    Text name;
+    const char* utf8 = archive_entry_pathname_utf8(e);
+    if (!utf8 || !*utf8) return name;
+    int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (n <= 1 || !name.Resize(static_cast<size_t>(n))) return name;
+    int got = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, name.data(), n);
+    name.Truncate(got > 0 ? static_cast<size_t>(got - 1) : 0);
+    return name;
+}
+
 bool IsDirectory(const wchar_t* path) {
     DWORD a = ::GetFileAttributesW(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
@@ -168,8 +183,10 @@ int RarArchive::ReadHeader(RARHeaderDataEx& h) {
     entry_ = e;
     pending_ = true;
 
+    name_ = EntryName(e);
+    if (!name_.ok()) return ERAR_NO_MEMORY;
     // Names are shown with Windows separators.
-    Text name(archive_entry_pathname_w(e));
+    Text name(name_.c_str());
     if (!name.ok()) return ERAR_NO_MEMORY;
     for (size_t i = 0; i < name.size(); ++i)
         if (name[i] == L'/') name.data()[i] = L'\\';
@@ -264,7 +281,7 @@ int RarArchive::TargetPath(const wchar_t* destPath, const wchar_t* destName, Tex
         return target.ok() && !target.empty() ? ERAR_SUCCESS : ERAR_ECREATE;
     }
     Text relative;
-    if (!EntryPath::MakeRelative(archive_entry_pathname_w(entry_), relative)) return ERAR_ECREATE;
+    if (!EntryPath::MakeRelative(name_.c_str(), relative)) return ERAR_ECREATE;
     target = FullPath(destPath, relative.size() + 1);
     if (target.empty()) return ERAR_ECREATE;
     if (target.back() != L'\\') target.Append(L'\\');

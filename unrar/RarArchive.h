@@ -55,6 +55,7 @@ private:
 
     archive* archive_;
     archive_entry* entry_ = nullptr;  // owned by archive_, valid while pending_
+    Text name_;                       // the entry's name, as stored
     bool pending_ = false;            // a header was read and its entry not yet processed
     bool ended_ = false;              // the end of the archive was reached
     Text path_;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "Harness.h"
+#include "Rar5Writer.h"
 #include "RarWriter.h"
 #include "UnrarLibrary.h"
 #include "UnrarTestSupport.h"
 
+using harness::Rar5Writer;
 using harness::RarWriter;
 using harness::TempDir;
 using unrartest::ExtractWalk;
@@ -260,6 +262,40 @@ TEST_F(UnrarDll, MisuseOfHandlesIsAnErrorNotACrash) {
     EXPECT_EQ(0, lib.ProcessFileW(a.get(), RAR_EXTRACT, &dest[0], nullptr));
     EXPECT_NE(0, lib.ProcessFileW(a.get(), RAR_EXTRACT, &dest[0], nullptr)) << "the entry was already processed";
     EXPECT_EQ("abc", harness::ReadFile(dir / L"out\\a.txt"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UnrarDll, ReadsStoredRar5Archives) {
+    const std::string big = Pattern(400 * 1024 + 7, 9), small = Pattern(77, 10);
+    const std::wstring uniName = L"\u0444\u0430\u0439\u043b\\\u30c7\u30fc\u30bf.bin";
+    Rar5Writer w;
+    w.AddFolder(L"f").AddFile(L"f\\small.txt", small).AddFile(uniName, big).AddFile(L"empty", std::string());
+    w.Save(dir / L"five.rar");
+
+    std::vector<Seen> seen;
+    EXPECT_EQ(ERAR_END_ARCHIVE, ExtractWalk(lib, dir / L"five.rar", dir / L"out", seen));
+    ASSERT_EQ(4u, seen.size());
+    EXPECT_EQ(L"f", seen[0].name);
+    EXPECT_EQ(0xE0u, seen[0].flags & 0xE0u);
+    EXPECT_EQ(uniName, seen[2].name);
+    for (const Seen& s : seen) EXPECT_EQ(0, s.result) << harness::Narrow(s.name);
+    EXPECT_EQ(static_cast<LPARAM>(big.size()), seen[2].reported);
+    EXPECT_TRUE(harness::DirExists(dir / L"out\\f"));
+    EXPECT_TRUE(harness::ReadFile(dir / L"out\\f\\small.txt") == small);
+    EXPECT_TRUE(harness::ReadFile(dir / (L"out\\" + uniName)) == big);
+    EXPECT_TRUE(harness::FileExists(dir / L"out\\empty"));
+
+    Rar5Writer bad;
+    bad.NextWithWrongDataCrc().AddFile(L"broken.bin", small);
+    bad.Save(dir / L"five_bad.rar");
+    seen.clear();
+    ExtractWalk(lib, dir / L"five_bad.rar", dir / L"bad", seen);
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ(ERAR_BAD_DATA, seen[0].result);
+    EXPECT_FALSE(harness::FileExists(dir / L"bad\\broken.bin"));
 }
 
 }  // namespace
