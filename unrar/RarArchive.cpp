@@ -9,6 +9,7 @@
 
 #include <new>
 
+#include "common/Handle.h"
 #include "unrar/EntryPath.h"
 
 namespace unrar {
@@ -308,8 +309,8 @@ int RarArchive::ExtractEntry(int operation, const wchar_t* destPath, const wchar
     int r = TargetPath(destPath, destName, target);
     // Links are never created: a link could point anywhere, and later entries could be
     // written through it.
-    if (r == ERAR_SUCCESS && (type == AE_IFLNK || archive_entry_hardlink_w(e) || (type != AE_IFDIR && type != AE_IFREG)))
-        r = ERAR_ECREATE;
+    const bool hardLink = archive_entry_hardlink_w(e) || archive_entry_hardlink_utf8(e);
+    if (r == ERAR_SUCCESS && (hardLink || (type != AE_IFDIR && type != AE_IFREG))) r = ERAR_ECREATE;
     if (r != ERAR_SUCCESS) {
         Skip();
         return r;
@@ -320,30 +321,31 @@ int RarArchive::ExtractEntry(int operation, const wchar_t* destPath, const wchar
         return IsDirectory(target.c_str()) ? ERAR_SUCCESS : ERAR_ECREATE;
     }
 
-    HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
+    common::UniqueHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
         // Folders are made only when missing: most entries land in existing ones.
         CreateFolders(target, false);
-        file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        file.reset(::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     }
-    if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED && !IsDirectory(target.c_str())) {
+    if (!file && ::GetLastError() == ERROR_ACCESS_DENIED && !IsDirectory(target.c_str())) {
         // A read-only file of the same name is replaced, as an overwrite should.
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        file = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        file.reset(::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     }
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!file) {
         Skip();
         return ERAR_ECREATE;
     }
-    r = WriteData(file);
+    r = WriteData(file.get());
     if (r == ERAR_SUCCESS) {
         FILETIME mtime = ToFileTime(archive_entry_mtime(e), archive_entry_mtime_nsec(e));
-        ::SetFileTime(file, nullptr, nullptr, &mtime);
+        ::SetFileTime(file.get(), nullptr, nullptr, &mtime);
     }
-    if (!::CloseHandle(file) && r == ERAR_SUCCESS) r = ERAR_ECLOSE;
+    // Closed here rather than by the owner: a failed close is a failed write.
+    if (!::CloseHandle(file.release()) && r == ERAR_SUCCESS) r = ERAR_ECLOSE;
     if (r != ERAR_SUCCESS) {
         // No damaged or partial file is left looking like a good one.
         ::DeleteFileW(target.c_str());

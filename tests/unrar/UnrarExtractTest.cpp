@@ -188,7 +188,8 @@ TEST_F(UnrarDll, TestModeReportsDataWithoutWritingAndCancelStopsAnEntry) {
     Recorder rec;
     rec.cancelAfterChunks = 1;
     lib.SetCallback(a.get(), &Recorder::Callback, reinterpret_cast<LPARAM>(&rec));
-    RARHeaderDataEx* h = new RARHeaderDataEx();
+    std::vector<RARHeaderDataEx> records(1);
+    RARHeaderDataEx* h = &records[0];
     std::wstring dest = dir / L"out";
     ASSERT_EQ(0, lib.ReadHeaderEx(a.get(), h));
     EXPECT_NE(0, lib.ProcessFileW(a.get(), RAR_EXTRACT, &dest[0], nullptr));
@@ -199,7 +200,6 @@ TEST_F(UnrarDll, TestModeReportsDataWithoutWritingAndCancelStopsAnEntry) {
     EXPECT_STREQ(L"y.bin", h->FileNameW);
     EXPECT_EQ(0, lib.ProcessFileW(a.get(), RAR_EXTRACT, &dest[0], nullptr));
     EXPECT_EQ("tail", harness::ReadFile(dir / L"out\\y.bin"));
-    delete h;
 }
 
 TEST_F(UnrarDll, HeaderRecordsCarrySizesTimesAndNames) {
