@@ -25,10 +25,17 @@ function(product_version_resource target description)
   target_sources(${target} PRIVATE ${out})
 endfunction()
 
-# product_binary(<target>): marks a target as shipped (scripts/build, install to dist/).
+# product_binary(<target>): marks a target as shipped (scripts/build installs to dist/).
+# The installer folder holds the launcher; every library goes to its bin\ folder,
+# where the launcher and the engine look for them.
 function(product_binary target)
   add_dependencies(product ${target})
-  install(TARGETS ${target} RUNTIME DESTINATION . LIBRARY DESTINATION .)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    install(TARGETS ${target} RUNTIME DESTINATION .)
+  else()
+    install(TARGETS ${target} RUNTIME DESTINATION bin LIBRARY DESTINATION bin)
+  endif()
 endfunction()
 
 # IDL compilation with widl: type library, header and GUID definitions.

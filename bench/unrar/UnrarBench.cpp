@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     unsigned long long totalMb = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 200;
     unsigned files = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 2000;
     if (totalMb == 0 || files == 0) {
-        std::fprintf(stderr, "usage: unrar_bench [total MB] [files]\n");
+        std::fprintf(stderr, "usage: bench_unrar [total MB] [files]\n");
         return 2;
     }
     try {
