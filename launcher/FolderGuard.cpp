@@ -13,6 +13,22 @@ bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
+// Characters no folder name holds, and "%", which cmd.exe would expand in the logon
+// command; a double quote there could otherwise end the quoted folder early.
+bool HasUnsafeCharacter(const wchar_t* path) {
+    for (const wchar_t* p = path; *p; ++p) {
+        if (*p < 32) return true;
+        switch (*p) {
+            case L'"': case L'<': case L'>': case L'|': case L'*': case L'?': case L'%': return true;
+            case L':':
+                if (p != path + 1) return true;  // only after the drive letter
+                break;
+            default: break;
+        }
+    }
+    return false;
+}
+
 void Refuse(const char* reason, const wchar_t* folder) {
     Log(reason);
     Log(folder);
@@ -123,6 +139,10 @@ bool FolderGuard::MayRemove(const wchar_t* folder) {
     const int len = ::lstrlenW(folder);
     if (len == 0 || !IsAbsolute(folder)) {
         Refuse("cleanup refused, not an absolute path: ", folder);
+        return false;
+    }
+    if (HasUnsafeCharacter(folder)) {
+        Refuse("cleanup refused, invalid characters: ", folder);
         return false;
     }
     if (len > kMaxFolderChars) {
