@@ -58,6 +58,7 @@ bool ReadWindowsVersion(OSVERSIONINFOW* info) {
 
 }  // namespace
 
+// Any failed step gives false; its last error is read and dropped.
 bool Launcher::IsAdministrator() {
     common::UniqueHandle processToken;
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, processToken.put())) {

@@ -284,3 +284,35 @@ TEST(Cleanup, FolderInUseIsLeftToTheNextLogonAndBoot) {
     }
     busy.reset();
 }
+
+TEST(Cleanup, FolderKeptOpenIsRetriedAndRemovedOnceFree) {
+    InstallerFolder installer;
+    const std::wstring game = installer / L"Game";
+    Populate(game);
+    const std::wstring leftover = harness::Join(game, L"left.txt");
+    harness::WriteFile(leftover, "x");
+    // Another process's view of the folder without delete sharing: removing the folder
+    // meets a sharing violation, as an Explorer window or a shell would cause.
+    common::UniqueHandle open(::CreateFileW(game.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(open);
+    launchertest::RegistryValueGuard runOnce(HKEY_LOCAL_MACHINE, kRunOnceKey, L"ZOZuzirorir");
+
+    bool sawLeftover = false, sawEmpty = false;
+    RunOptions options;
+    options.whileRunning = [&](HANDLE, harness::DebugCapture& debug) {
+        // Not empty: the entry is named and the attempt fails.
+        sawLeftover = debug.WaitFor("isEmpty Found: left.txt.", 15000);
+        ::DeleteFileW(leftover.c_str());
+        // Empty but still open: the shell is asked to delete it.
+        sawEmpty = debug.WaitFor("isEmpty is true", 15000);
+        open.reset();
+    };
+    RunResult r = RunCleanup(installer, game, options);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_TRUE(sawLeftover) << r.DebugText();
+    EXPECT_TRUE(sawEmpty) << r.DebugText();
+    EXPECT_FALSE(harness::DirExists(game));
+    EXPECT_EQ(std::wstring::npos, RunOnceValue().find(game));
+}

@@ -31,7 +31,7 @@ std::string EngineCommand(const InstallerFolder& folder) {
     return lines.empty() ? "<engine not started>" : lines[0];
 }
 
-// A primary token of this process changed by `make`.
+// This process's token with the given access.
 common::UniqueHandle OwnToken(DWORD access) {
     common::UniqueHandle token;
     EXPECT_TRUE(::OpenProcessToken(::GetCurrentProcess(), access, token.put()));
@@ -142,6 +142,16 @@ TEST(Launch, EngineCommandLineGrowsToThePlatformLimitAndNoFurther) {
     EXPECT_NE(std::string::npos, r.DebugText().find("Engine command line too long"));
     // regsvr32 ran before, as always.
     EXPECT_NE(std::string::npos, over.StagehandCalls().find("unregister"));
+}
+
+TEST(Launch, EngineThatCannotStartIsNotReported) {
+    InstallerFolder folder;
+    ASSERT_TRUE(::DeleteFileW(folder.Bin(L"scriptdeck.exe").c_str()));
+    RunResult r = RunIgnition(folder, L"a");
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_NE(std::string::npos, folder.StagehandCalls().find("unregister"));
 }
 
 TEST(Launch, UnregistrationFailuresArePassedOnWithTheirMessage) {
