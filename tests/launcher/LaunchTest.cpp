@@ -225,16 +225,29 @@ TEST(Launch, NonElevatedAdministratorPasses) {
     DWORD size = 0;
     ASSERT_TRUE(::GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof linked, &size));
     common::UniqueHandle limited(linked.LinkedToken);
-    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-    ASSERT_TRUE(::GetTokenInformation(limited.get(), TokenElevationType, &type, sizeof type, &size));
-    ASSERT_EQ(TokenElevationTypeLimited, type);
+    // A limited token whose own Administrators entry is deny-only: only the judgement by
+    // its linked full token lets it pass.
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    DWORD sidSize = sizeof sid;
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize));
+    SID_AND_ATTRIBUTES deny = {sid, 0};
     common::UniqueHandle primary;
     ASSERT_TRUE(::DuplicateTokenEx(limited.get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
                                    primary.put()));
+    common::UniqueHandle restricted;
+    ASSERT_TRUE(::CreateRestrictedToken(primary.get(), 0, 1, &deny, 0, nullptr, 0, nullptr, restricted.put()));
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    ASSERT_TRUE(::GetTokenInformation(restricted.get(), TokenElevationType, &type, sizeof type, &size));
+    ASSERT_EQ(TokenElevationTypeLimited, type);
+    common::UniqueHandle check;
+    ASSERT_TRUE(::DuplicateToken(restricted.get(), SecurityIdentification, check.put()));
+    BOOL member = TRUE;
+    ASSERT_TRUE(::CheckTokenMembership(check.get(), sid, &member));
+    ASSERT_FALSE(member);
 
     InstallerFolder folder;
     RunOptions options;
-    options.token = primary.get();
+    options.token = restricted.get();
     RunResult r = RunIgnition(folder, L"a", options);
     EXPECT_EQ(0u, r.exitCode);
     EXPECT_TRUE(r.boxes.empty());
