@@ -316,3 +316,37 @@ TEST(Cleanup, FolderKeptOpenIsRetriedAndRemovedOnceFree) {
     EXPECT_FALSE(harness::DirExists(game));
     EXPECT_EQ(std::wstring::npos, RunOnceValue().find(game));
 }
+
+// The slow path at its specified pace (about 50 s): nothing to delete, every retry spent.
+TEST(Cleanup, FolderUnderMissingParentSpendsEveryRetryThenSchedulesRemoval) {
+    InstallerFolder installer;
+    const std::wstring game = installer / L"NoParent\\Game";
+    launchertest::RegistryValueGuard runOnce(HKEY_LOCAL_MACHINE, kRunOnceKey, L"ZOZuzirorir");
+    launchertest::RegistryValueGuard renames(HKEY_LOCAL_MACHINE, kSessionManagerKey, L"PendingFileRenameOperations");
+    ClearRunOnceValue();
+
+    RunOptions options;
+    options.timeoutMs = 150000;
+    const DWORD start = ::GetTickCount();
+    RunResult r = RunCleanup(installer, game, options);
+    const DWORD seconds = (::GetTickCount() - start) / 1000;
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(0u, r.exitCode);
+    // RemoveDirectoryW fails with ERROR_PATH_NOT_FOUND, which leaves it to the next logon;
+    // the marker can't be created without its folder.
+    EXPECT_EQ(L"cmd.exe /c \"rmdir /S /Q \"" + game + L"\"\"", RunOnceValue());
+    EXPECT_FALSE(harness::DirExists(game));
+    EXPECT_FALSE(harness::FileExists(harness::Join(game, L"Installer\\rebootPending")));
+
+    auto count = [&](const std::string& line) {
+        return std::count(r.debug.begin(), r.debug.end(), line);
+    };
+    // Twenty attempts per log file, ten rounds of the subfolder deletion.
+    EXPECT_EQ(40, count("Failed to delete: "));
+    EXPECT_EQ(20, count(harness::Narrow(harness::Join(game, L"installLog.txt"))));
+    EXPECT_EQ(20, count(harness::Narrow(harness::Join(game, L"uninstLog.txt"))));
+    EXPECT_EQ(10, count("TryRemovePaths"));
+    EXPECT_EQ(10, count("SHFileOperation FAILED"));
+    // 2 x 10 pauses of 2 s for the logs, 10 pauses of 1 s between the rounds.
+    EXPECT_GE(seconds, 49u);
+}
