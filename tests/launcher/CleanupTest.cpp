@@ -317,7 +317,7 @@ TEST(Cleanup, FolderKeptOpenIsRetriedAndRemovedOnceFree) {
     EXPECT_EQ(std::wstring::npos, RunOnceValue().find(game));
 }
 
-// The slow path at its specified pace (about 50 s): nothing to delete, every retry spent.
+// The slow path at its real pace (about 50 s): nothing to delete, every retry spent.
 TEST(Cleanup, FolderUnderMissingParentSpendsEveryRetryThenSchedulesRemoval) {
     InstallerFolder installer;
     const std::wstring game = installer / L"NoParent\\Game";
