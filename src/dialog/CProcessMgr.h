@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StagehandTypes.h"
+#include "CProcessWatcher.h"
 
 class CProcessMgr : public common::ComObjectRoot,
     public common::TypeLibDispatch<IProcessMgr>,
@@ -43,6 +44,26 @@ protected:
     common::ConnectionPoint* const* Points(size_t& count) noexcept override;
 
 private:
+    // Starts the command line as Exec and CreateLUAProcess do; `token` null starts it
+    // with the host's own token.
+    void Launch(const wchar_t* mod, const wchar_t* cmdline, STARTUPINFOW& startup, bool watch,
+                const wchar_t* workDir, bool restricted, VARIANT_BOOL* succeeded) noexcept;
+    // Closes the handles of the last launch and detaches its watcher.
+    void ForgetLaunch() noexcept;
+    // Id of the tracked process; 0 without one.
+    DWORD TrackedId() noexcept;
+
+    // The last launch. The script calls on one thread, but the lock keeps the handles
+    // consistent should two threads share the object.
+    common::CriticalSection launchLock_;
+    common::UniqueHandle process_;
+    common::UniqueHandle thread_;
+    DWORD processId_ = 0;
+    DWORD threadId_ = 0;
+    CProcessWatcher* watcher_ = nullptr;
+    // Finished flag (false) and exit code (0) until a watcher of a watched launch sets them.
+    CProcessWatcher::Results results_ = {VARIANT_FALSE, 0};
+
     common::ConnectionPoint propertyNotify_;
     common::ConnectionPoint events_;
     common::ConnectionPoint* points_[2];

@@ -1,0 +1,42 @@
+#pragma once
+// Helpers shared by the process manager tests: the child program, reading what it
+// reports, polling with generous limits, and this process's thread and handle counts.
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "Harness.h"
+#include "common/Handle.h"
+
+namespace proctest {
+
+// Full path of the child program, quoted for a command line.
+std::wstring Child();
+std::wstring ChildPath();
+
+// Runs the manager's Exec late-bound; returns `succeeded`.
+bool Exec(IDispatch* mgr, const std::wstring& mod, const std::wstring& cmdline, bool hide, bool watch,
+          const std::wstring& workDir = L"");
+bool IsFinished(IDispatch* mgr);
+ULONG ExitCode(IDispatch* mgr);
+
+// Polls `done` every 50 ms until it holds or `timeoutMs` passes.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 20000);
+// Waits until the manager reports the watched launch finished.
+bool WaitFinished(IDispatch* mgr, DWORD timeoutMs = 20000);
+
+// key=value lines of a report file written by the child ("report" mode); empty if missing.
+std::map<std::string, std::string> ReadReport(const std::wstring& file);
+// Waits for a file to appear and be complete (non-empty).
+bool WaitForFile(const std::wstring& file, DWORD timeoutMs = 20000);
+
+bool ProcessAlive(DWORD pid);
+// Terminates a process if it still runs (test clean-up).
+void Kill(DWORD pid);
+
+LONG ThreadCount();
+DWORD HandleCount();
+
+}  // namespace proctest
