@@ -40,12 +40,26 @@ void CRestrictedToken::Build() noexcept {
         TokenError("OpenProcessToken", ::GetLastError());
 
     DWORD flags = DISABLE_MAX_PRIVILEGE;
-    if (VistaOrLater())
+    bool lua = VistaOrLater();
+    if (lua)
         flags |= LUA_TOKEN;
     else
         common::DebugOut("Older than Vista found");
 
-    if (!::CreateRestrictedToken(processToken_.get(), flags, 0, nullptr, 0, nullptr, 0, nullptr, restricted_.put()))
+    // A LUA token is one whose Administrators membership only denies. Systems that
+    // ignore the LUA flag would leave the program in Administrators, so that group is
+    // also named for deny-only (on those that honour it this changes nothing).
+    SID_AND_ATTRIBUTES disable = {};
+    BYTE adminSid[SECURITY_MAX_SID_SIZE];
+    DWORD adminSize = sizeof adminSid;
+    DWORD disableCount = 0;
+    if (lua && ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, adminSid, &adminSize)) {
+        disable.Sid = adminSid;
+        disableCount = 1;
+    }
+
+    if (!::CreateRestrictedToken(processToken_.get(), flags, disableCount, disableCount ? &disable : nullptr, 0,
+                                 nullptr, 0, nullptr, restricted_.put()))
         TokenError("CreateRestrictedToken", ::GetLastError());
 
     // Looked up at run time: the call is not present on every system.

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <taskschd.h>
 
+#include <cstring>
+
 #include "ProcessTestSupport.h"
+#include "stagehand.h"
 
 using namespace proctest;
 using harness::Bool;
@@ -20,29 +23,51 @@ bool CreateLua(IDispatch* mgr, const std::wstring& mod, const std::wstring& cmdl
     return harness::AsBool(*r.get());
 }
 
-// The registered "Vista Task Low" as the scheduler keeps it.
-struct RegisteredTask {
-    HRESULT hr = E_FAIL;
-    common::ComPtr<ITaskDefinition> definition;
+// The task scheduler stand-in (scheduler_standin.dll) made "Schedule.Service" for this
+// thread through an activation context, with its call log in a scratch folder.
+class SchedulerStandIn {
+public:
+    SchedulerStandIn() : dir_(L"sched") {
+        harness::CopyFileOrThrow(harness::Join(harness::BinDir(), L"scheduler_standin.dll"),
+                                 dir_ / L"scheduler_standin.dll");
+        harness::WriteFile(dir_ / L"standin.manifest",
+                           "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                           "<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" manifestVersion=\"1.0\">\n"
+                           "  <assemblyIdentity type=\"win32\" name=\"pm.scheduler.standin\" version=\"1.0.0.0\"/>\n"
+                           "  <file name=\"scheduler_standin.dll\">\n"
+                           "    <comClass clsid=\"{5C3E8A41-7B2D-4F19-9A6E-2D8F1B4C7E90}\" threadingModel=\"Both\"\n"
+                           "              progid=\"Schedule.Service\"/>\n"
+                           "  </file>\n"
+                           "</assembly>\n");
+        std::wstring manifest = dir_ / L"standin.manifest";
+        ACTCTXW ctx = {};
+        ctx.cbSize = sizeof ctx;
+        ctx.lpSource = manifest.c_str();
+        context_ = ::CreateActCtxW(&ctx);
+        if (context_ != INVALID_HANDLE_VALUE) active_ = ::ActivateActCtx(context_, &cookie_) != FALSE;
+        ::SetEnvironmentVariableW(L"PM_SCHEDULER_LOG", Log().c_str());
+        ::SetEnvironmentVariableW(L"PM_SCHEDULER_FAIL", nullptr);
+    }
+    ~SchedulerStandIn() {
+        if (active_) ::DeactivateActCtx(0, cookie_);
+        if (context_ != INVALID_HANDLE_VALUE) ::ReleaseActCtx(context_);
+        ::SetEnvironmentVariableW(L"PM_SCHEDULER_LOG", nullptr);
+        ::SetEnvironmentVariableW(L"PM_SCHEDULER_FAIL", nullptr);
+    }
+    bool active() const { return active_; }
+    std::wstring Log() const { return dir_ / L"calls.log"; }
+    std::string Calls() const { return harness::FileExists(Log()) ? harness::ReadFile(Log()) : std::string(); }
+    void FailAt(const wchar_t* step) { ::SetEnvironmentVariableW(L"PM_SCHEDULER_FAIL", step); }
+    void ClearLog() { ::DeleteFileW(Log().c_str()); }
+
+private:
+    harness::TempDir dir_;
+    HANDLE context_ = INVALID_HANDLE_VALUE;
+    ULONG_PTR cookie_ = 0;
+    bool active_ = false;
 };
 
-RegisteredTask LoadTask() {
-    RegisteredTask out;
-    CLSID clsid;
-    common::ComPtr<ITaskService> service;
-    common::Variant none;
-    common::Bstr root(L"\\"), name(L"Vista Task Low");
-    common::ComPtr<ITaskFolder> folder;
-    common::ComPtr<IRegisteredTask> task;
-    if (FAILED(out.hr = ::CLSIDFromProgID(L"Schedule.Service", &clsid))) return out;
-    if (FAILED(out.hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_ITaskService, service.put_void())))
-        return out;
-    if (FAILED(out.hr = service->Connect(*none.get(), *none.get(), *none.get(), *none.get()))) return out;
-    if (FAILED(out.hr = service->GetFolder(root.get(), folder.put()))) return out;
-    if (FAILED(out.hr = folder->GetTask(name.get(), task.put()))) return out;
-    out.hr = task->get_Definition(out.definition.put());
-    return out;
-}
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
 
@@ -77,54 +102,122 @@ TEST(ProcessLowRights, LuaProcessHonoursWorkDirAndFailsForMissingProgram) {
     ASSERT_TRUE(CreateLua(mgr.get(), Child(), L"report \"" + (dir / L"lua.txt") + L"\"", false, false, work.path()));
     ASSERT_TRUE(WaitForFile(dir / L"lua.txt"));
     std::string cwd = ReadReport(dir / L"lua.txt")["cwd"];
-    while (!cwd.empty() && cwd.back() == '\\') cwd.pop_back();
-    EXPECT_EQ(0, _stricmp(harness::Narrow(work.path()).c_str(), cwd.c_str())) << cwd;
+    EXPECT_TRUE(SameFolder(work.path(), cwd)) << cwd;
     EXPECT_FALSE(CreateLua(mgr.get(), L"\"" + (dir / L"missing.exe") + L"\"", L"", false, true));
     EXPECT_FALSE(IsFinished(mgr.get()));
 }
 
-TEST(ProcessLowRights, VistaTaskLowIsRegisteredAndReplaced) {
+TEST(ProcessLowRights, VistaTaskLowIsDefinedAsDocumentedAndReplaced) {
+    SchedulerStandIn scheduler;
+    ASSERT_TRUE(scheduler.active());
     auto mgr = NewMgr();
-    harness::TempDir work(L"wd");
-    EXPECT_HR(S_OK, harness::Call(mgr.get(), L"CreateVistaTaskLow", {Str(ChildPath()), Str(L"exit 1 0"), Str(work.path())}));
-    EXPECT_HR(S_OK, harness::Call(mgr.get(), L"CreateVistaTaskLow", {Str(ChildPath()), Str(L"exit 2 0"), Str(work.path())}));
-    RegisteredTask task = LoadTask();
-    ASSERT_HR(S_OK, task.hr);
+    EXPECT_HR(S_OK, harness::Call(mgr.get(), L"CreateVistaTaskLow", {Str(L"C:\\a\\first.exe"), Str(L"one"), Str(L"C:\\w1")}));
+    std::string first = scheduler.Calls();
+    const char* expected[] = {
+        "CreateInstance\n",
+        "Connect vt0 vt0 vt0 vt0\n",
+        "GetFolder \\\n",
+        "DeleteTask Vista Task Low flags=0 not found\n",
+        "NewTask 0\n",
+        "get_Settings\n",
+        "put_StartWhenAvailable 1\n",
+        "put_Priority 4\n",
+        "get_Triggers\n",
+        "Trigger.Create 7\n",
+        "QueryInterface IRegistrationTrigger\n",
+        "Trigger.put_Id Trigger1\n",
+        "get_Actions\n",
+        "Action.Create 0\n",
+        "put_Path C:\\a\\first.exe\n",
+        "put_Arguments one\n",
+        "put_WorkingDirectory C:\\w1\n",
+        "RegisterTaskDefinition Vista Task Low flags=6 user=vt0 password=vt0 logon=3 sddl=bstr:''\n",
+    };
+    size_t at = 0;
+    for (const char* line : expected) {
+        size_t found = first.find(line, at);
+        EXPECT_NE(std::string::npos, found) << "missing or out of order: " << line << "in\n" << first;
+        if (found != std::string::npos) at = found + strlen(line);
+    }
 
-    common::ComPtr<ITriggerCollection> triggers;
-    ASSERT_HR(S_OK, task.definition->get_Triggers(triggers.put()));
-    LONG count = 0;
-    ASSERT_HR(S_OK, triggers->get_Count(&count));
-    ASSERT_EQ(1, count);
-    common::ComPtr<ITrigger> trigger;
-    ASSERT_HR(S_OK, triggers->get_Item(1, trigger.put()));
-    TASK_TRIGGER_TYPE2 type = TASK_TRIGGER_EVENT;
-    ASSERT_HR(S_OK, trigger->get_Type(&type));
-    EXPECT_EQ(TASK_TRIGGER_REGISTRATION, type);
-    common::Bstr id;
-    ASSERT_HR(S_OK, trigger->get_Id(id.put()));
-    EXPECT_STREQ(L"Trigger1", id.c_str());
+    // The second call replaces the task; a null working directory is left unset.
+    scheduler.ClearLog();
+    common::ComPtr<IProcessMgr> direct;
+    ASSERT_HR(S_OK, mgr.As(direct));
+    common::Bstr path(L"C:\\b\\second.exe"), args(L"two three");
+    EXPECT_HR(S_OK, direct->CreateVistaTaskLow(path.get(), args.get(), nullptr));
+    std::string second = scheduler.Calls();
+    EXPECT_TRUE(Contains(second, "DeleteTask Vista Task Low flags=0 deleted\n")) << second;
+    EXPECT_FALSE(Contains(second, "put_WorkingDirectory")) << second;
+    EXPECT_TRUE(Contains(second,
+                         "Registered Vista Task Low: settings: startWhenAvailable=1 priority=4 triggers=1 type=7 "
+                         "id=Trigger1 actions=1 path=C:\\b\\second.exe args=two three dir=<unset>\n"))
+        << second;
+    // Only the one task is registered.
+    size_t registered = 0;
+    for (size_t p = second.find("Registered "); p != std::string::npos; p = second.find("Registered ", p + 1)) ++registered;
+    EXPECT_EQ(1u, registered) << second;
+}
 
-    common::ComPtr<ITaskSettings> settings;
-    ASSERT_HR(S_OK, task.definition->get_Settings(settings.put()));
-    INT priority = 0;
-    ASSERT_HR(S_OK, settings->get_Priority(&priority));
-    EXPECT_EQ(4, priority);
-    VARIANT_BOOL whenAvailable = VARIANT_FALSE;
-    ASSERT_HR(S_OK, settings->get_StartWhenAvailable(&whenAvailable));
-    EXPECT_NE(VARIANT_FALSE, whenAvailable);
+TEST(ProcessLowRights, VistaTaskLowStopsAtTheFirstFailingCall) {
+    SchedulerStandIn scheduler;
+    ASSERT_TRUE(scheduler.active());
+    auto mgr = NewMgr();
+    common::ComPtr<IProcessMgr> direct;
+    ASSERT_HR(S_OK, mgr.As(direct));
+    common::Bstr path(L"C:\\x.exe"), args(L""), dir(L"C:\\");
+    for (const wchar_t* step : {L"Connect", L"GetFolder", L"NewTask", L"Trigger.Create", L"put_Path",
+                                L"RegisterTaskDefinition"}) {
+        scheduler.ClearLog();
+        scheduler.FailAt(step);
+        EXPECT_HR(E_ACCESSDENIED, direct->CreateVistaTaskLow(path.get(), args.get(), dir.get())) << harness::Narrow(step);
+        std::string calls = scheduler.Calls();
+        std::string last = calls.substr(calls.rfind('\n', calls.size() - 2) + 1);
+        EXPECT_EQ(0u, last.find(harness::Narrow(step))) << calls;
+    }
+    // A script sees the failure as an error of the call.
+    scheduler.FailAt(L"Connect");
+    EXPECT_TRUE(FAILED(harness::Call(mgr.get(), L"CreateVistaTaskLow", {Str(L"x"), Str(L""), Str(L"")})));
 }
 
 TEST(ProcessLowRights, ExecLowThroughTheSchedulerLeavesTheTrackedProcessAlone) {
+    SchedulerStandIn scheduler;
+    ASSERT_TRUE(scheduler.active());
     auto mgr = NewMgr();
     ASSERT_TRUE(Exec(mgr.get(), Child(), L"exit 8 0", true, true));
     ASSERT_TRUE(WaitFinished(mgr.get()));
-    common::Bstr work(L"");
+    common::Bstr work(L"C:\\work");
+    BSTR workRef = work.get();
     common::Variant r;
-    ASSERT_HR(S_OK, harness::Call(mgr.get(), L"ExecLow", {Str(ChildPath()), Str(L"exit 3 0"), harness::Ref(work.put())}, r.get()));
+    ASSERT_HR(S_OK, harness::Call(mgr.get(), L"ExecLow", {Str(ChildPath()), Str(L"exit 3 0"), harness::Ref(&workRef)}, r.get()));
     EXPECT_TRUE(harness::AsBool(*r.get()));
+    std::string calls = scheduler.Calls();
+    EXPECT_TRUE(Contains(calls, "path=" + harness::Narrow(ChildPath()) + " args=exit 3 0 dir=C:\\work\n")) << calls;
     EXPECT_TRUE(IsFinished(mgr.get()));
     EXPECT_EQ(8u, ExitCode(mgr.get()));
+}
+
+TEST(ProcessLowRights, ExecLowFallsBackToExecWhenTheSchedulerFails) {
+    SchedulerStandIn scheduler;
+    ASSERT_TRUE(scheduler.active());
+    scheduler.FailAt(L"RegisterTaskDefinition");
+    auto mgr = NewMgr();
+    harness::TempDir dir(L"low");
+    std::wstring args = L"report \"" + (dir / L"fallback.txt") + L"\"";
+    common::Bstr work(dir.path().c_str());
+    BSTR workRef = work.get();
+    common::Variant r;
+    ASSERT_HR(S_OK, harness::Call(mgr.get(), L"ExecLow", {Str(Child()), Str(args), harness::Ref(&workRef)}, r.get()));
+    EXPECT_TRUE(harness::AsBool(*r.get()));
+    ASSERT_TRUE(WaitForFile(dir / L"fallback.txt"));
+    auto seen = ReadReport(dir / L"fallback.txt");
+    EXPECT_EQ(harness::Narrow(Child() + L" " + args), seen["cmdline"]);
+    EXPECT_TRUE(SameFolder(dir.path(), seen["cwd"])) << seen["cwd"];
+    // A null out-pointer is refused.
+    common::ComPtr<IProcessMgr> direct;
+    ASSERT_HR(S_OK, mgr.As(direct));
+    common::Bstr program(ChildPath().c_str()), none(L"");
+    EXPECT_HR(E_FAIL, direct->ExecLow(program.get(), none.get(), nullptr, nullptr));
 }
 
 // Runs in a process of its own where the scheduler's library can't load (see below).
@@ -137,15 +230,21 @@ TEST(ProcessLowRights, DISABLED_ExecLowFallsBackToExecWithoutScheduler) {
     common::Variant r;
     std::wstring args = L"report \"" + (dir / L"fallback.txt") + L"\"";
     common::Bstr work(dir.path().c_str());
-    ASSERT_HR(S_OK, harness::Call(mgr.get(), L"ExecLow", {Str(Child()), Str(args), harness::Ref(work.put())}, r.get()));
+    BSTR workRef = work.get();
+    ASSERT_HR(S_OK, harness::Call(mgr.get(), L"ExecLow", {Str(Child()), Str(args), harness::Ref(&workRef)}, r.get()));
     EXPECT_TRUE(harness::AsBool(*r.get()));
     ASSERT_TRUE(WaitForFile(dir / L"fallback.txt"));
     auto seen = ReadReport(dir / L"fallback.txt");
     EXPECT_EQ(0ul, std::strtoul(seen["flags"].c_str(), nullptr, 10) & STARTF_USESHOWWINDOW);  // shown
     EXPECT_EQ(harness::Narrow(Child() + L" " + args), seen["cmdline"]);
+    EXPECT_TRUE(SameFolder(dir.path(), seen["cwd"])) << seen["cwd"];
     // Unwatched: no watcher ever reports it.
     ::Sleep(800);
     EXPECT_FALSE(IsFinished(mgr.get()));
+    // Tells the launching test that this case ran to its end.
+    wchar_t mark[MAX_PATH];
+    DWORD n = ::GetEnvironmentVariableW(L"PM_FALLBACK_MARK", mark, MAX_PATH);
+    if (n && n < MAX_PATH && !HasFailure()) harness::WriteFile(mark, "ran\n");
 }
 
 TEST(ProcessLowRights, ExecLowFallsBackToExecWhenTheSchedulerIsMissing) {
@@ -159,12 +258,17 @@ TEST(ProcessLowRights, ExecLowFallsBackToExecWhenTheSchedulerIsMissing) {
         ::GetEnvironmentVariableW(L"WINEDLLOVERRIDES", &saved[0], n);
         saved.resize(n - 1);
     }
+    harness::TempDir dir(L"low");
+    std::wstring mark = dir / L"ran.txt";
+    ::SetEnvironmentVariableW(L"PM_FALLBACK_MARK", mark.c_str());
     ::SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (saved.empty() ? L"" : saved + L";").append(L"taskschd=d").c_str());
     harness::ProcessResult run = harness::Run(
         L"\"" + std::wstring(self) +
             L"\" --gtest_also_run_disabled_tests --gtest_filter=ProcessLowRights.DISABLED_ExecLowFallsBackToExecWithoutScheduler",
         L"", 120000);
     ::SetEnvironmentVariableW(L"WINEDLLOVERRIDES", saved.empty() ? nullptr : saved.c_str());
+    ::SetEnvironmentVariableW(L"PM_FALLBACK_MARK", nullptr);
     EXPECT_FALSE(run.timedOut);
     EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(harness::FileExists(mark));
 }

@@ -68,6 +68,13 @@ bool WaitForFile(const std::wstring& file, DWORD timeoutMs) {
         timeoutMs);
 }
 
+bool SameFolder(const std::wstring& folder, std::string reported) {
+    std::string expected = harness::Narrow(folder);
+    while (!expected.empty() && expected.back() == '\\') expected.pop_back();
+    while (!reported.empty() && reported.back() == '\\') reported.pop_back();
+    return _stricmp(expected.c_str(), reported.c_str()) == 0;
+}
+
 bool ProcessAlive(DWORD pid) {
     common::UniqueHandle p(::OpenProcess(SYNCHRONIZE, FALSE, pid));
     return p && ::WaitForSingleObject(p.get(), 0) == WAIT_TIMEOUT;

@@ -32,6 +32,9 @@ std::map<std::string, std::string> ReadReport(const std::wstring& file);
 // Waits for a file to appear and be complete (non-empty).
 bool WaitForFile(const std::wstring& file, DWORD timeoutMs = 20000);
 
+// Whether a folder path and a folder the child reported name the same folder.
+bool SameFolder(const std::wstring& folder, std::string reported);
+
 bool ProcessAlive(DWORD pid);
 // Terminates a process if it still runs (test clean-up).
 void Kill(DWORD pid);
