@@ -134,6 +134,15 @@ STDMETHODIMP CProcessMgr::IsFinished(VARIANT_BOOL* finished) {
     RETURN_IF_NULL(finished);
     Sleep(0);
     *finished = static_cast<VARIANT_BOOL>(results_.finished);
+    if (*finished) {
+        // A watcher that has published the end has nothing left to do: let it go now
+        // rather than at the next launch.
+        common::ScopedLock hold(launchLock_);
+        if (watcher_ && watcher_->Ended()) {
+            watcher_->Stop();
+            watcher_ = nullptr;
+        }
+    }
     return S_OK;
 }
 

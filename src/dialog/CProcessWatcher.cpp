@@ -73,10 +73,17 @@ void CProcessWatcher::Watch() noexcept {
         if (read) results_->exitCode = static_cast<LONG>(status);
         if (ended) {
             results_->finished = VARIANT_TRUE;
-            thread_.reset();  // ended on its own: nobody will wait for this thread
+            // Ended on its own: nobody will wait for this thread, and the process is done with.
+            thread_.reset();
+            process_.reset();
             return;
         }
     }
+}
+
+bool CProcessWatcher::Ended() noexcept {
+    common::ScopedLock hold(lock_);
+    return !thread_ && results_;
 }
 
 void CProcessWatcher::Stop() noexcept {

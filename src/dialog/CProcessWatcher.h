@@ -26,6 +26,9 @@ public:
     // Starts watching `process` (duplicated here); null when no thread could be started.
     static CProcessWatcher* Start(HANDLE process, Results* results) noexcept;
 
+    // Whether the thread has seen the process end (it closed its own handle then).
+    bool Ended() noexcept;
+
     // Detaches from the results, makes the thread end, waits a bounded time for it and
     // drops the caller's reference. The pointer is invalid afterwards.
     void Stop() noexcept;

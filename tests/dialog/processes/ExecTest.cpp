@@ -141,9 +141,9 @@ TEST(ProcessExec, WatcherFollowsOnlyItsOwnLaunch) {
 
     // A failed launch ends the watch of the earlier one: its end is never reported.
     auto other = NewMgr();
-    ASSERT_TRUE(Exec(other.get(), Child(), L"exit 6 300", true, true));
+    ASSERT_TRUE(Exec(other.get(), Child(), L"exit 6 1500", true, true));
     EXPECT_FALSE(Exec(other.get(), L"\"Z:\\no\\such\\program.exe\"", L"", true, true));
-    ::Sleep(1500);
+    ::Sleep(2500);
     EXPECT_FALSE(IsFinished(other.get()));
     EXPECT_NE(6u, ExitCode(other.get()));
 }
@@ -171,6 +171,26 @@ TEST(ProcessExec, SleepWaitsAtLeastTheGivenTime) {
     EXPECT_GE(::GetTickCount() - start, 150u);
 }
 
+// Once the end is seen, the watcher's thread and handles are gone; the object keeps
+// only the process and thread handles of its last launch.
+TEST(ProcessExec, FinishedWatcherLeavesOnlyTheLaunchHandles) {
+    {
+        auto warm = NewMgr();
+        ASSERT_TRUE(Exec(warm.get(), Child(), L"exit 0 0", true, true));
+        ASSERT_TRUE(WaitFinished(warm.get()));
+    }
+    auto mgr = NewMgr();
+    ::Sleep(300);
+    LONG threads = ThreadCount();
+    DWORD handles = HandleCount();
+    ASSERT_GT(handles, 0u);
+    ASSERT_TRUE(Exec(mgr.get(), Child(), L"exit 0 1000", true, true));
+    EXPECT_EQ(threads + 1, ThreadCount());
+    ASSERT_TRUE(WaitFinished(mgr.get()));
+    EXPECT_TRUE(WaitUntil([&] { return ThreadCount() == threads; }, 5000)) << ThreadCount() << " vs " << threads;
+    EXPECT_EQ(handles + 2, HandleCount());
+}
+
 // 200 watched launches on one object, then objects released while their watchers run:
 // nothing crashes and the process's threads and handles return to where they were.
 TEST(ProcessExecStress, ManyLaunchesAndReleasesMidWatchLeaveNothingBehind) {
@@ -184,6 +204,7 @@ TEST(ProcessExecStress, ManyLaunchesAndReleasesMidWatchLeaveNothingBehind) {
     LONG threads = ThreadCount();
     DWORD handles = HandleCount();
     ASSERT_GT(threads, 0);
+    ASSERT_GT(handles, 0u);
 
     {
         auto mgr = NewMgr();

@@ -241,34 +241,49 @@ TEST(ProcessLowRights, DISABLED_ExecLowFallsBackToExecWithoutScheduler) {
     // Unwatched: no watcher ever reports it.
     ::Sleep(800);
     EXPECT_FALSE(IsFinished(mgr.get()));
-    // Tells the launching test that this case ran to its end.
-    wchar_t mark[MAX_PATH];
-    DWORD n = ::GetEnvironmentVariableW(L"PM_FALLBACK_MARK", mark, MAX_PATH);
-    if (n && n < MAX_PATH && !HasFailure()) harness::WriteFile(mark, "ran\n");
+    MarkCaseRan(HasFailure());
 }
 
 TEST(ProcessLowRights, ExecLowFallsBackToExecWhenTheSchedulerIsMissing) {
     // The same test program again, with the task scheduler's library disabled for it.
-    wchar_t self[MAX_PATH];
-    ASSERT_NE(0u, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
-    std::wstring saved;
-    DWORD n = ::GetEnvironmentVariableW(L"WINEDLLOVERRIDES", nullptr, 0);
-    if (n) {
-        saved.resize(n);
-        ::GetEnvironmentVariableW(L"WINEDLLOVERRIDES", &saved[0], n);
-        saved.resize(n - 1);
+    EXPECT_TRUE(RunCaseInOwnProcess(L"ProcessLowRights.DISABLED_ExecLowFallsBackToExecWithoutScheduler",
+                                    L"WINEDLLOVERRIDES", L"taskschd=d", true));
+}
+
+// Runs in a process of its own whose token refuses to be opened by the process itself.
+TEST(ProcessLowRights, DISABLED_LuaProcessWithoutRestrictedTokenIsNotStarted) {
+    auto mgr = NewMgr();
+    harness::TempDir dir(L"lua");
+    ASSERT_TRUE(Exec(mgr.get(), Child(), L"exit 2 0", true, true));
+    ASSERT_TRUE(WaitFinished(mgr.get()));
+
+    HANDLE token = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), WRITE_DAC, &token));
+    SECURITY_DESCRIPTOR sd;
+    ::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION);
+    ACL acl;
+    ::InitializeAcl(&acl, sizeof acl, ACL_REVISION);  // empty: nobody gets any access
+    ::SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE);
+    ASSERT_TRUE(::SetKernelObjectSecurity(token, DACL_SECURITY_INFORMATION, &sd));
+    ::CloseHandle(token);
+    HANDLE probe = nullptr;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &probe)) {
+        ::CloseHandle(probe);
+        GTEST_SKIP() << "the platform ignores the token's DACL for its own process";
     }
-    harness::TempDir dir(L"low");
-    std::wstring mark = dir / L"ran.txt";
-    ::SetEnvironmentVariableW(L"PM_FALLBACK_MARK", mark.c_str());
-    ::SetEnvironmentVariableW(L"WINEDLLOVERRIDES", (saved.empty() ? L"" : saved + L";").append(L"taskschd=d").c_str());
-    harness::ProcessResult run = harness::Run(
-        L"\"" + std::wstring(self) +
-            L"\" --gtest_also_run_disabled_tests --gtest_filter=ProcessLowRights.DISABLED_ExecLowFallsBackToExecWithoutScheduler",
-        L"", 120000);
-    ::SetEnvironmentVariableW(L"WINEDLLOVERRIDES", saved.empty() ? nullptr : saved.c_str());
-    ::SetEnvironmentVariableW(L"PM_FALLBACK_MARK", nullptr);
-    EXPECT_FALSE(run.timedOut);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_TRUE(harness::FileExists(mark));
+
+    harness::DebugCapture cap;
+    EXPECT_FALSE(CreateLua(mgr.get(), Child(), L"report \"" + (dir / L"never.txt") + L"\"", false, true));
+    EXPECT_TRUE(cap.WaitFor("CreateRestrictedToken Error: 0x"));
+    EXPECT_TRUE(cap.WaitFor("OpenProcessToken Error: 0x5\n")) << cap.Text();
+    ::Sleep(700);
+    EXPECT_FALSE(harness::FileExists(dir / L"never.txt"));
+    // A failed launch: the earlier result stays.
+    EXPECT_TRUE(IsFinished(mgr.get()));
+    EXPECT_EQ(2u, ExitCode(mgr.get()));
+    MarkCaseRan(HasFailure());
+}
+
+TEST(ProcessLowRights, LuaProcessWithoutRestrictedTokenIsNotStarted) {
+    EXPECT_TRUE(RunCaseInOwnProcess(L"ProcessLowRights.DISABLED_LuaProcessWithoutRestrictedTokenIsNotStarted"));
 }

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "common/Handle.h"
 
 using harness::AsBool;
@@ -87,6 +90,46 @@ void Kill(DWORD pid) {
     ::WaitForSingleObject(p.get(), 5000);
 }
 
+namespace {
+std::wstring GetEnv(const wchar_t* name, bool& present) {
+    DWORD n = ::GetEnvironmentVariableW(name, nullptr, 0);
+    present = n != 0;
+    if (!n) return L"";
+    std::wstring v(n, L'\0');
+    n = ::GetEnvironmentVariableW(name, &v[0], n);
+    v.resize(n);
+    return v;
+}
+}  // namespace
+
+bool RunCaseInOwnProcess(const std::wstring& testName, const wchar_t* name, const std::wstring& value, bool append) {
+    wchar_t self[MAX_PATH];
+    DWORD len = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (!len || len >= MAX_PATH) return false;
+    harness::TempDir dir(L"case");
+    std::wstring mark = dir / L"ran.txt";
+    ::SetEnvironmentVariableW(L"PM_CASE_MARK", mark.c_str());
+    bool had = false;
+    std::wstring saved;
+    if (name) {
+        saved = GetEnv(name, had);
+        ::SetEnvironmentVariableW(name, (append && had && !saved.empty() ? saved + L";" + value : value).c_str());
+    }
+    harness::ProcessResult run = harness::Run(
+        L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + testName, L"", 120000);
+    if (name) ::SetEnvironmentVariableW(name, had ? saved.c_str() : nullptr);
+    ::SetEnvironmentVariableW(L"PM_CASE_MARK", nullptr);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(0u, run.exitCode);
+    return !run.timedOut && run.exitCode == 0 && harness::FileExists(mark);
+}
+
+void MarkCaseRan(bool failed) {
+    bool present = false;
+    std::wstring mark = GetEnv(L"PM_CASE_MARK", present);
+    if (present && !mark.empty() && !failed) harness::WriteFile(mark, "ran\n");
+}
+
 LONG ThreadCount() {
     common::UniqueHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
     if (!snap) return -1;
@@ -99,10 +142,42 @@ LONG ThreadCount() {
     return n;
 }
 
+namespace {
+// The system handle table (SystemHandleInformation, 16), as ntdll returns it.
+struct HandleEntry {
+    ULONG ownerPid;
+    BYTE objectType;
+    BYTE flags;
+    USHORT handle;
+    PVOID object;
+    ACCESS_MASK access;
+};
+struct HandleTable {
+    ULONG count;
+    HandleEntry entries[1];
+};
+typedef LONG(WINAPI* QuerySystemFn)(ULONG, PVOID, ULONG, PULONG);
+}  // namespace
+
+// Counted from the system handle table: GetProcessHandleCount is not reliable everywhere.
 DWORD HandleCount() {
-    DWORD n = 0;
-    ::GetProcessHandleCount(::GetCurrentProcess(), &n);
-    return n;
+    auto query = reinterpret_cast<QuerySystemFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    std::vector<BYTE> buf(1 << 16);
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        ULONG needed = 0;
+        LONG status = query(16, buf.data(), static_cast<ULONG>(buf.size()), &needed);
+        if (status == 0) {
+            auto* table = reinterpret_cast<HandleTable*>(buf.data());
+            DWORD n = 0, self = ::GetCurrentProcessId();
+            for (ULONG i = 0; i < table->count; ++i)
+                if (table->entries[i].ownerPid == self) ++n;
+            return n;
+        }
+        buf.resize(std::max<size_t>(buf.size() * 2, needed + 4096));
+    }
+    return 0;
 }
 
 }  // namespace proctest

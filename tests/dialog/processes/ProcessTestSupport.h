@@ -39,6 +39,14 @@ bool ProcessAlive(DWORD pid);
 // Terminates a process if it still runs (test clean-up).
 void Kill(DWORD pid);
 
+// Runs one (disabled) case of this test program in a process of its own, with the
+// environment variable `name` set to `value` for it (appended after ";" when
+// `append` and the variable exists). True when the case ran to its end without a
+// failure: the case calls MarkCaseRan last.
+bool RunCaseInOwnProcess(const std::wstring& testName, const wchar_t* name = nullptr, const std::wstring& value = L"",
+                         bool append = false);
+void MarkCaseRan(bool failed);
+
 LONG ThreadCount();
 DWORD HandleCount();
 
