@@ -2,7 +2,9 @@
 
 #include <shellapi.h>
 
+#include <new>
 #include <string>
+#include <vector>
 
 #include "CLowRightsTask.h"
 #include "CProcessTree.h"
@@ -287,17 +289,24 @@ STDMETHODIMP CProcessMgr::HasChildren(VARIANT_BOOL* children) {
     *children = VARIANT_FALSE;
     // A program the watcher has seen end counts as having none, orphans or not.
     if (static_cast<VARIANT_BOOL>(results_.finished) == VARIANT_TRUE) return S_OK;
-    CProcessTree tree;
-    if (!tree.Snapshot()) return S_OK;
-    if (!tree.Descendants(TrackedId()).empty()) *children = VARIANT_TRUE;
+    try {
+        CProcessTree tree;
+        if (tree.Snapshot() && !tree.Descendants(TrackedId()).empty()) *children = VARIANT_TRUE;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return S_OK;
 }
 
 STDMETHODIMP CProcessMgr::KillProcessAndDescendants() {
     // The listing comes first, while the parent links are still those of the running tree.
-    CProcessTree tree;
     std::vector<DWORD> descendants;
-    if (tree.Snapshot()) descendants = tree.Descendants(TrackedId());
+    try {
+        CProcessTree tree;
+        if (tree.Snapshot()) descendants = tree.Descendants(TrackedId());
+    } catch (const std::bad_alloc&) {
+        descendants.clear();  // without memory for the list, still end the program itself
+    }
     {
         common::ScopedLock hold(launchLock_);
         if (process_) {

@@ -23,11 +23,15 @@ bool CProcessTree::Snapshot() {
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snap.get(), &entry); more; more = ::Process32NextW(snap.get(), &entry)) {
         entry.szExeFile[MAX_PATH - 1] = L'\0';
-        if (IsRundllHost(entry.szExeFile)) continue;
-        if (entry.th32ProcessID == entry.th32ParentProcessID) continue;  // the idle process is its own parent
-        children_[entry.th32ParentProcessID].push_back(entry.th32ProcessID);
+        Add(entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile);
     }
     return true;
+}
+
+void CProcessTree::Add(DWORD pid, DWORD parentPid, const wchar_t* exeName) {
+    if (IsRundllHost(exeName)) return;
+    if (pid == parentPid) return;  // the idle process is its own parent
+    children_[parentPid].push_back(pid);
 }
 
 std::vector<DWORD> CProcessTree::Descendants(DWORD pid) const {

@@ -17,6 +17,9 @@ public:
     // listed is not visited again, so reused ids that make cycles end the walk.
     std::vector<DWORD> Descendants(DWORD pid) const;
 
+    // Enters one process of a snapshot (in snapshot order); rundll hosts are skipped.
+    void Add(DWORD pid, DWORD parentPid, const wchar_t* exeName);
+
     // Whether an executable name (with or without a folder) is one of the rundll hosts.
     static bool IsRundllHost(const wchar_t* exeName) noexcept;
 

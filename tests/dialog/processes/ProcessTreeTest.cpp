@@ -81,6 +81,30 @@ TEST(ProcessTree, DescendantsAreListedDepthFirstInPreOrder) {
     EXPECT_TRUE(tree.Descendants(0).empty());
 }
 
+TEST(ProcessTree, ListingSkipsRundllBranchesAndStopsOnCycles) {
+    CProcessTree tree;
+    // Snapshot order: 10 (root), 11, 12, 13 (child of 11), a rundll host 14 with child 15,
+    // and ids reused so that 20 -> 21 -> 22 -> 20 form a cycle.
+    tree.Add(10, 1, L"setup.exe");
+    tree.Add(11, 10, L"a.exe");
+    tree.Add(12, 10, L"b.exe");
+    tree.Add(13, 11, L"c.exe");
+    tree.Add(14, 10, L"RunDLL32.EXE");
+    tree.Add(15, 14, L"d.exe");
+    tree.Add(20, 22, L"x.exe");
+    tree.Add(21, 20, L"y.exe");
+    tree.Add(22, 21, L"z.exe");
+    EXPECT_EQ(std::vector<DWORD>({11, 13, 12}), tree.Descendants(10));
+    EXPECT_EQ(std::vector<DWORD>({21, 22}), tree.Descendants(20));
+    EXPECT_EQ(std::vector<DWORD>({22, 20}), tree.Descendants(21));
+    // 15 is there under its rundll parent, which itself never counts as anyone's child.
+    EXPECT_EQ(std::vector<DWORD>({15}), tree.Descendants(14));
+    EXPECT_TRUE(tree.Descendants(0).empty());
+    tree.Add(0, 0, L"[System Process]");
+    tree.Add(4, 0, L"System");
+    EXPECT_TRUE(tree.Descendants(0).empty());
+}
+
 TEST(ProcessTree, RundllHostsAreRecognisedInAnyCase) {
     EXPECT_TRUE(CProcessTree::IsRundllHost(L"rundll32.exe"));
     EXPECT_TRUE(CProcessTree::IsRundllHost(L"RUNDLL32.EXE"));
