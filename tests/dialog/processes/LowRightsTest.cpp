@@ -287,3 +287,43 @@ TEST(ProcessLowRights, DISABLED_LuaProcessWithoutRestrictedTokenIsNotStarted) {
 TEST(ProcessLowRights, LuaProcessWithoutRestrictedTokenIsNotStarted) {
     EXPECT_TRUE(RunCaseInOwnProcess(L"ProcessLowRights.DISABLED_LuaProcessWithoutRestrictedTokenIsNotStarted"));
 }
+
+// Runs as a copy of this program that the platform tells it is Windows XP.
+TEST(ProcessLowRights, DISABLED_LuaProcessBeforeVistaKeepsGroups) {
+    auto mgr = NewMgr();
+    harness::TempDir dir(L"lua");
+    harness::DebugCapture cap;
+    ASSERT_TRUE(CreateLua(mgr.get(), Child(), L"report \"" + (dir / L"xp.txt") + L"\"", false, true));
+    EXPECT_TRUE(cap.WaitFor("Older than Vista found"));
+    ASSERT_TRUE(WaitFinished(mgr.get()));
+    EXPECT_EQ(0u, ExitCode(mgr.get()));
+    // Without the LUA flag only the privileges go; the groups stay as they are.
+    EXPECT_EQ("1", ReadReport(dir / L"xp.txt")["admin"]);
+    MarkCaseRan(HasFailure());
+}
+
+TEST(ProcessLowRights, LuaProcessBeforeVistaKeepsGroups) {
+    harness::TempDir dir(L"xp");
+    std::wstring exe = L"pm_xp_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+    wchar_t self[MAX_PATH];
+    ASSERT_NE(0u, ::GetModuleFileNameW(nullptr, self, MAX_PATH));
+    harness::CopyFileOrThrow(self, dir / exe);
+    harness::CopyFileOrThrow(ChildPath(), dir / L"process_child.exe");
+    std::wstring key = L"Software\\Wine\\AppDefaults\\" + exe;
+    HKEY k = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &k, nullptr));
+    const wchar_t xp[] = L"winxp";
+    ::RegSetValueExW(k, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(xp), sizeof xp);
+    ::RegCloseKey(k);
+
+    std::wstring mark = dir / L"ran.txt";
+    ::SetEnvironmentVariableW(L"PM_CASE_MARK", mark.c_str());
+    harness::ProcessResult run = harness::Run(
+        L"\"" + (dir / exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=ProcessLowRights.DISABLED_LuaProcessBeforeVistaKeepsGroups",
+        dir.path(), 120000);
+    ::SetEnvironmentVariableW(L"PM_CASE_MARK", nullptr);
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(harness::FileExists(mark));
+}
