@@ -3,6 +3,10 @@
 #include "StagehandTypes.h"
 #include "CProcessWatcher.h"
 
+// PebbleUtil.ProcessMgr: starts programs for the installer script and watches the last
+// one (IsFinished, ExitCode), named mutexes and events for coordinating with other
+// processes, launches without the installer's elevation (restricted token, task
+// scheduler) and the process tree below the last launch.
 class CProcessMgr : public common::ComObjectRoot,
     public common::TypeLibDispatch<IProcessMgr>,
     public common::ConnectionPointContainerImpl,
@@ -44,8 +48,9 @@ protected:
     common::ConnectionPoint* const* Points(size_t& count) noexcept override;
 
 private:
-    // Starts the command line as Exec and CreateLUAProcess do; `token` null starts it
-    // with the host's own token.
+    // Starts `mod` (and `cmdline` after a space) as Exec and CreateLUAProcess do:
+    // `restricted` runs it with a restricted copy of the host's token, and not at all
+    // when no such copy can be made.
     void Launch(const wchar_t* mod, const wchar_t* cmdline, STARTUPINFOW& startup, bool watch,
                 const wchar_t* workDir, bool restricted, VARIANT_BOOL* succeeded) noexcept;
     // Closes the handles of the last launch and detaches its watcher.
