@@ -1,7 +1,12 @@
 #pragma once
 
 #include "StagehandTypes.h"
+#include "CProcessWatcher.h"
 
+// PebbleUtil.ProcessMgr: starts programs for the installer script and watches the last
+// one (IsFinished, ExitCode), named mutexes and events for coordinating with other
+// processes, launches without the installer's elevation (restricted token, task
+// scheduler) and the process tree below the last launch.
 class CProcessMgr : public common::ComObjectRoot,
     public common::TypeLibDispatch<IProcessMgr>,
     public common::ConnectionPointContainerImpl,
@@ -43,6 +48,27 @@ protected:
     common::ConnectionPoint* const* Points(size_t& count) noexcept override;
 
 private:
+    // Starts `mod` (and `cmdline` after a space) as Exec and CreateLUAProcess do:
+    // `restricted` runs it with a restricted copy of the host's token, and not at all
+    // when no such copy can be made.
+    void Launch(const wchar_t* mod, const wchar_t* cmdline, STARTUPINFOW& startup, bool watch,
+                const wchar_t* workDir, bool restricted, VARIANT_BOOL* succeeded) noexcept;
+    // Closes the handles of the last launch and detaches its watcher.
+    void ForgetLaunch() noexcept;
+    // Id of the tracked process; 0 without one.
+    DWORD TrackedId() noexcept;
+
+    // The last launch. The script calls on one thread, but the lock keeps the handles
+    // consistent should two threads share the object.
+    common::CriticalSection launchLock_;
+    common::UniqueHandle process_;
+    common::UniqueHandle thread_;
+    DWORD processId_ = 0;
+    DWORD threadId_ = 0;
+    CProcessWatcher* watcher_ = nullptr;
+    // Finished flag (false) and exit code (0) until a watcher of a watched launch sets them.
+    CProcessWatcher::Results results_ = {VARIANT_FALSE, 0};
+
     common::ConnectionPoint propertyNotify_;
     common::ConnectionPoint events_;
     common::ConnectionPoint* points_[2];

@@ -1,0 +1,28 @@
+#pragma once
+// A moment's picture of the process tree: parent process id -> child ids in snapshot
+// order. Processes whose executable name begins with "rundl" (rundll hosts) are left
+// out, so neither they nor anything they started count as descendants.
+#include <windows.h>
+
+#include <map>
+#include <vector>
+
+class CProcessTree {
+public:
+    // Takes one snapshot of all processes; false (and an empty tree) when that fails.
+    bool Snapshot();
+
+    // Descendants of `pid`, depth-first in pre-order: each child followed at once by its
+    // own descendants, children in snapshot order. Empty for id 0; a process already
+    // listed is not visited again, so reused ids that make cycles end the walk.
+    std::vector<DWORD> Descendants(DWORD pid) const;
+
+    // Enters one process of a snapshot (in snapshot order); rundll hosts are skipped.
+    void Add(DWORD pid, DWORD parentPid, const wchar_t* exeName);
+
+    // Whether an executable name (with or without a folder) is one of the rundll hosts.
+    static bool IsRundllHost(const wchar_t* exeName) noexcept;
+
+private:
+    std::map<DWORD, std::vector<DWORD>> children_;
+};
