@@ -191,3 +191,24 @@ TEST(ShellKillProcess, MatchThatCannotBeEndedGivesOneAndTheWalkGoesOn) {
     EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(plain.process.get(), 10000));
     EXPECT_TRUE(guarded.Running());
 }
+
+TEST(ShellDiscInstall, LongValuesReachIgnitionWhole) {
+    TempDir root(L"disc");
+    const std::wstring disc = root.path();
+    const std::wstring bin = disc + L"\\common\\bin";
+    ASSERT_TRUE(::CreateDirectoryW((disc + L"\\common").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(bin.c_str(), nullptr));
+    harness::CopyFileOrThrow(harness::Join(harness::BinDir(), L"shell_disc_ignition.exe"), bin + L"\\ignition.exe");
+
+    // Far beyond a 260-character buffer.
+    const std::wstring name(900, L'n'), tps(700, L't');
+    auto shell = ShellObject();
+    EXPECT_HR(S_OK, Call(shell.get(), L"InstallFromCD",
+                         {Str(L"7"), Str(name), Str(tps), Str(L"fr"), Str(disc), Str(L"Shop")}));
+    std::string record;
+    ASSERT_TRUE(shelltest::WaitForFile(bin + L"\\launch.txt", record)) << "ignition was not started";
+    auto r = ParseRecord(record);
+    const std::vector<std::wstring> args = {L"cdinstall", L"bundleInstall.xml", L"gameid=7", L"gamename=" + name,
+                                            L"cdroot=" + disc, L"tps=" + tps, L"gamelang=fr", L"StoreFront=Shop"};
+    EXPECT_EQ(args, r[L"arg"]);
+}
