@@ -73,7 +73,7 @@ HWND MakeWindow(const wchar_t* cls, const wchar_t* title) {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = cls;
     ::RegisterClassW(&wc);
-    return ::CreateWindowExW(0, cls, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100, nullptr, nullptr,
+    return ::CreateWindowExW(0, cls, title, WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr, nullptr,
                              wc.hInstance, nullptr);
 }
 
