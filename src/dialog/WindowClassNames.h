@@ -1,0 +1,11 @@
+#pragma once
+// Window class names that more than one part of stagehand relies on. The installer
+// frame registers its window class under kInstallerFrameClass, and the shell object
+// finds a running installer by that same name, so both must come from here.
+
+namespace stagehand {
+
+// The installer's frame window (the skinned main window).
+inline constexpr wchar_t kInstallerFrameClass[] = L"StagehandInstallerFrame";
+
+}  // namespace stagehand
