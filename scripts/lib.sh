@@ -63,6 +63,10 @@ wine_prepare() {
     timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d '' /f </dev/null >/dev/null 2>&1
     timeout 120 wineserver -w || true
   fi
+  # No debugger for crashing programs: winedbg would wait forever without a display.
+  timeout 60 wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+    </dev/null >/dev/null 2>&1 || true
+  timeout 120 wineserver -w || true
   wineserver -p </dev/null >/dev/null 2>&1
   timeout 120 wine wineboot </dev/null >/dev/null 2>&1 || true
 }

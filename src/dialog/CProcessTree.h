@@ -18,11 +18,17 @@ public:
     std::vector<DWORD> Descendants(DWORD pid) const;
 
     // Enters one process of a snapshot (in snapshot order); rundll hosts are skipped.
-    void Add(DWORD pid, DWORD parentPid, const wchar_t* exeName);
+    // `created` is the process's creation time (0 when unknown).
+    void Add(DWORD pid, DWORD parentPid, const wchar_t* exeName, ULONGLONG created = 0);
 
     // Whether an executable name (with or without a folder) is one of the rundll hosts.
     static bool IsRundllHost(const wchar_t* exeName) noexcept;
 
 private:
+    // A process started before its recorded parent can't be that parent's child: its
+    // parent id belongs to an earlier process whose id was reused.
+    bool IsChildOf(DWORD child, DWORD parent) const;
+
     std::map<DWORD, std::vector<DWORD>> children_;
+    std::map<DWORD, ULONGLONG> created_;
 };

@@ -221,7 +221,7 @@ TEST(ProcessLowRights, ExecLowFallsBackToExecWhenTheSchedulerFails) {
 }
 
 // Runs in a process of its own where the scheduler's library can't load (see below).
-TEST(ProcessLowRights, DISABLED_ExecLowFallsBackToExecWithoutScheduler) {
+TEST(ProcessLowRightsOwnProcess, ExecLowFallsBackToExecWithoutScheduler) {
     auto mgr = NewMgr();
     harness::TempDir dir(L"low");
     HRESULT direct = harness::Call(mgr.get(), L"CreateVistaTaskLow", {Str(ChildPath()), Str(L""), Str(L"")});
@@ -246,12 +246,12 @@ TEST(ProcessLowRights, DISABLED_ExecLowFallsBackToExecWithoutScheduler) {
 
 TEST(ProcessLowRights, ExecLowFallsBackToExecWhenTheSchedulerIsMissing) {
     // The same test program again, with the task scheduler's library disabled for it.
-    EXPECT_TRUE(RunCaseInOwnProcess(L"ProcessLowRights.DISABLED_ExecLowFallsBackToExecWithoutScheduler",
+    EXPECT_TRUE(RunCaseInOwnProcess(L"ProcessLowRightsOwnProcess.ExecLowFallsBackToExecWithoutScheduler",
                                     L"WINEDLLOVERRIDES", L"taskschd=d", true));
 }
 
 // Runs in a process of its own whose token refuses to be opened by the process itself.
-TEST(ProcessLowRights, DISABLED_LuaProcessWithoutRestrictedTokenIsNotStarted) {
+TEST(ProcessLowRightsOwnProcess, LuaProcessWithoutRestrictedTokenIsNotStarted) {
     auto mgr = NewMgr();
     harness::TempDir dir(L"lua");
     ASSERT_TRUE(Exec(mgr.get(), Child(), L"exit 2 0", true, true));
@@ -285,11 +285,11 @@ TEST(ProcessLowRights, DISABLED_LuaProcessWithoutRestrictedTokenIsNotStarted) {
 }
 
 TEST(ProcessLowRights, LuaProcessWithoutRestrictedTokenIsNotStarted) {
-    EXPECT_TRUE(RunCaseInOwnProcess(L"ProcessLowRights.DISABLED_LuaProcessWithoutRestrictedTokenIsNotStarted"));
+    EXPECT_TRUE(RunCaseInOwnProcess(L"ProcessLowRightsOwnProcess.LuaProcessWithoutRestrictedTokenIsNotStarted"));
 }
 
 // Runs as a copy of this program that the platform tells it is Windows XP.
-TEST(ProcessLowRights, DISABLED_LuaProcessBeforeVistaKeepsGroups) {
+TEST(ProcessLowRightsOwnProcess, LuaProcessBeforeVistaKeepsGroups) {
     auto mgr = NewMgr();
     harness::TempDir dir(L"lua");
     harness::DebugCapture cap;
@@ -319,7 +319,7 @@ TEST(ProcessLowRights, LuaProcessBeforeVistaKeepsGroups) {
     std::wstring mark = dir / L"ran.txt";
     ::SetEnvironmentVariableW(L"PM_CASE_MARK", mark.c_str());
     harness::ProcessResult run = harness::Run(
-        L"\"" + (dir / exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=ProcessLowRights.DISABLED_LuaProcessBeforeVistaKeepsGroups",
+        L"\"" + (dir / exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=ProcessLowRightsOwnProcess.LuaProcessBeforeVistaKeepsGroups",
         dir.path(), 120000);
     ::SetEnvironmentVariableW(L"PM_CASE_MARK", nullptr);
     ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());

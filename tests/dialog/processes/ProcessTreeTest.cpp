@@ -105,6 +105,18 @@ TEST(ProcessTree, ListingSkipsRundllBranchesAndStopsOnCycles) {
     EXPECT_TRUE(tree.Descendants(0).empty());
 }
 
+TEST(ProcessTree, ProcessOlderThanItsRecordedParentIsNoChild) {
+    // 31 names 30 as its parent but was started before 30: its real parent had the
+    // id 30 earlier and is gone. Killing 30's tree must not reach 31 or its children.
+    CProcessTree tree;
+    tree.Add(30, 1, L"setup.exe", 200);
+    tree.Add(31, 30, L"services.exe", 100);
+    tree.Add(33, 31, L"svchost.exe", 150);
+    tree.Add(32, 30, L"child.exe", 300);
+    tree.Add(34, 30, L"unknown.exe", 0);  // creation time unreadable: kept
+    EXPECT_EQ(std::vector<DWORD>({32, 34}), tree.Descendants(30));
+}
+
 TEST(ProcessTree, RundllHostsAreRecognisedInAnyCase) {
     EXPECT_TRUE(CProcessTree::IsRundllHost(L"rundll32.exe"));
     EXPECT_TRUE(CProcessTree::IsRundllHost(L"RUNDLL32.EXE"));
