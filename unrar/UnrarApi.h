@@ -2,7 +2,9 @@
 // The published UnRAR.dll programming interface: result codes, open and operation
 // modes, callback messages and the record layouts callers pass in. Layouts are byte
 // for byte those of the published header (1-byte packing; every field is naturally
-// aligned on 32-bit Windows anyway). Shared by the extractor and by its clients/tests.
+// aligned on 32-bit Windows anyway). The one declaration in this tree: the extractor,
+// stagehand's unpacker that loads it, and their tests, stand-ins and benchmark all use it
+// (CMake target unrar_api).
 #include <windows.h>
 
 #pragma pack(push, 1)

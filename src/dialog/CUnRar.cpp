@@ -39,15 +39,15 @@ INT ProgressPercent(ULONG done, ULONG total) {
 // Counting pass: adds the unpacked size of every file entry to the running total.
 // An archive that can't be opened adds nothing; a failed skip ends the count.
 void CountArchive(const unrar::Library& lib, const std::wstring& archive) {
-    unrar::Archive arc(lib, archive.c_str(), unrar::kOpenList);
+    unrar::Archive arc(lib, archive.c_str(), RAR_OM_LIST);
     if (!arc.Open()) return;
     for (;;) {
-        unrar::HeaderData header;
+        RARHeaderData header;
         ZeroMemory(&header, sizeof header);
         if (lib.ReadHeader(arc.get(), &header) != 0) break;
         if (unrar::IsDirectory(header)) continue;
         wchar_t empty[1] = {0};
-        if (lib.ProcessFileW(arc.get(), unrar::kSkip, empty, nullptr) != 0) {
+        if (lib.ProcessFileW(arc.get(), RAR_SKIP, empty, nullptr) != 0) {
             common::DebugOut("ERROR processing RAR file\n");
             break;
         }
@@ -87,18 +87,18 @@ STDMETHODIMP CUnRar::Unpack(BSTR archive, BSTR destination) {
 
     CountArchive(lib, archivePath);
 
-    unrar::Archive arc(lib, archivePath.c_str(), unrar::kOpenExtract);
+    unrar::Archive arc(lib, archivePath.c_str(), RAR_OM_EXTRACT);
     if (!arc.Open()) {
         common::DebugOut("UnRar Error\n");
         return E_UNEXPECTED;
     }
     lib.SetCallback(arc.get(), &CUnRar::ProgressCallback, reinterpret_cast<LPARAM>(this));
     for (;;) {
-        unrar::HeaderData header;
+        RARHeaderData header;
         ZeroMemory(&header, sizeof header);
         // The end of the archive and an unreadable header both end the walk.
         if (lib.ReadHeader(arc.get(), &header) != 0) return S_OK;
-        if (lib.ProcessFileW(arc.get(), unrar::kExtract, &folder[0], nullptr) != 0) {
+        if (lib.ProcessFileW(arc.get(), RAR_EXTRACT, &folder[0], nullptr) != 0) {
             arc.Close();
             common::DebugOut("Unrar fatal error ");
             common::DebugOut(archivePath.c_str());
@@ -118,10 +118,10 @@ STDMETHODIMP CUnRar::PercentComplete(INT* percent) {
 int CALLBACK CUnRar::ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPARAM p2) {
     auto* self = reinterpret_cast<CUnRar*>(userData);
     switch (msg) {
-    case unrar::kMsgProcessData:
+    case UCM_PROCESSDATA:
         if (self) self->OnDataProcessed(static_cast<ULONG>(p2));
         break;
-    case unrar::kMsgNeedPassword:
+    case UCM_NEEDPASSWORD:
         // No password is supplied: the entry then fails to extract.
         common::DebugOut("ERROR This rar file needs password\n");
         break;

@@ -5,7 +5,7 @@
 namespace unrar {
 
 Archive::Archive(const Library& lib, const wchar_t* path, UINT mode) noexcept : lib_(lib) {
-    OpenArchiveDataEx request;
+    RAROpenArchiveDataEx request;
     ZeroMemory(&request, sizeof request);
     std::wstring name(path ? path : L"");
     request.ArcNameW = &name[0];

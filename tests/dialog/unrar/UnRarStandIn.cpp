@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "unrar/UnrarApi.h"
+
 #ifdef STANDIN_WITHOUT_PROCESSFILEW
 #define PROCESSFILEW_EXPORT
 #else
@@ -29,52 +31,6 @@
 #endif
 
 namespace {
-
-constexpr int kEndArchive = 10;
-constexpr int kBadData = 12;
-constexpr int kBadArchive = 13;
-constexpr int kOpenError = 15;
-constexpr int kCreateError = 16;
-constexpr int kUnknown = 21;
-constexpr int kMissingPassword = 22;
-
-typedef int(CALLBACK* CallbackFn)(UINT msg, LPARAM userData, LPARAM p1, LPARAM p2);
-
-#pragma pack(push, 1)
-struct OpenArchiveDataEx {
-    char* ArcName;
-    wchar_t* ArcNameW;
-    unsigned int OpenMode;
-    unsigned int OpenResult;
-    char* CmtBuf;
-    unsigned int CmtBufSize;
-    unsigned int CmtSize;
-    unsigned int CmtState;
-    unsigned int Flags;
-    CallbackFn Callback;
-    LPARAM UserData;
-    unsigned int OpFlags;
-    wchar_t* CmtBufW;
-    unsigned int Reserved[25];
-};
-struct HeaderData {
-    char ArcName[260];
-    char FileName[260];
-    unsigned int Flags;
-    unsigned int PackSize;
-    unsigned int UnpSize;
-    unsigned int HostOS;
-    unsigned int FileCRC;
-    unsigned int FileTime;
-    unsigned int UnpVer;
-    unsigned int Method;
-    unsigned int FileAttr;
-    char* CmtBuf;
-    unsigned int CmtBufSize;
-    unsigned int CmtSize;
-    unsigned int CmtState;
-};
-#pragma pack(pop)
 
 struct Entry {
     std::string kind;  // "file", "dir" or "badheader"
@@ -92,7 +48,7 @@ struct ArcState {
     std::vector<Entry> entries;
     size_t next = 0;
     const Entry* current = nullptr;
-    CallbackFn callback = nullptr;
+    UNRARCALLBACK callback = nullptr;
     LPARAM user = 0;
 };
 
@@ -172,7 +128,7 @@ bool Load(const std::wstring& path, std::vector<Entry>& entries, std::string& op
     return true;
 }
 
-bool RequestIsClean(const OpenArchiveDataEx* r) {
+bool RequestIsClean(const RAROpenArchiveDataEx* r) {
     if (r->ArcName || r->OpenResult || r->CmtBuf || r->CmtBufSize || r->CmtSize || r->CmtState || r->Flags ||
         r->Callback || r->UserData || r->OpFlags || r->CmtBufW)
         return false;
@@ -198,25 +154,25 @@ int Extract(ArcState* arc, const Entry& e, const wchar_t* destPath) {
     }
     if (e.password) {
         char password[128] = {0};
-        int answer = arc->callback ? arc->callback(2, arc->user, reinterpret_cast<LPARAM>(password), sizeof password) : -1;
+        int answer = arc->callback ? arc->callback(UCM_NEEDPASSWORD, arc->user, reinterpret_cast<LPARAM>(password), sizeof password) : -1;
         Log(arc->path, "password answer=" + std::to_string(answer) + " given=" + (password[0] ? "yes" : "no"));
-        if (answer == -1 || !password[0]) return kMissingPassword;
+        if (answer == -1 || !password[0]) return ERAR_MISSING_PASSWORD;
     }
-    if (e.extractFail) return kCreateError;
+    if (e.extractFail) return ERAR_ECREATE;
     HANDLE f = ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return kCreateError;
+    if (f == INVALID_HANDLE_VALUE) return ERAR_ECREATE;
     int rc = 0;
     for (unsigned chunk : e.chunks) {
         std::string data(chunk, 'x');
         DWORD written = 0;
         if (chunk && !::WriteFile(f, data.data(), chunk, &written, nullptr)) {
-            rc = kCreateError;
+            rc = ERAR_ECREATE;
             break;
         }
         if (e.delay) ::Sleep(e.delay);
         if (arc->callback &&
-            arc->callback(1, arc->user, reinterpret_cast<LPARAM>(data.data()), static_cast<LPARAM>(chunk)) == -1) {
-            rc = kUnknown;
+            arc->callback(UCM_PROCESSDATA, arc->user, reinterpret_cast<LPARAM>(data.data()), static_cast<LPARAM>(chunk)) == -1) {
+            rc = ERAR_UNKNOWN;
             break;
         }
     }
@@ -228,7 +184,7 @@ int Extract(ArcState* arc, const Entry& e, const wchar_t* destPath) {
 
 extern "C" {
 
-__declspec(dllexport) HANDLE WINAPI RAROpenArchiveEx(OpenArchiveDataEx* r) {
+__declspec(dllexport) HANDLE WINAPI RAROpenArchiveEx(RAROpenArchiveDataEx* r) {
     if (!r) return nullptr;
     bool clean = RequestIsClean(r);
     std::wstring path = r->ArcNameW ? r->ArcNameW : Wide(r->ArcName ? r->ArcName : "");
@@ -239,18 +195,18 @@ __declspec(dllexport) HANDLE WINAPI RAROpenArchiveEx(OpenArchiveDataEx* r) {
     std::string openFail;
     if (!Load(path, arc->entries, openFail)) {
         delete arc;
-        r->OpenResult = kOpenError;
+        r->OpenResult = ERAR_EOPEN;
         return nullptr;
     }
-    if ((openFail == "list" && r->OpenMode == 0) || (openFail == "extract" && r->OpenMode == 1)) {
+    if ((openFail == "list" && r->OpenMode == RAR_OM_LIST) || (openFail == "extract" && r->OpenMode == RAR_OM_EXTRACT)) {
         delete arc;
-        r->OpenResult = kBadArchive;
+        r->OpenResult = ERAR_BAD_ARCHIVE;
         return nullptr;
     }
     return arc;
 }
 
-__declspec(dllexport) void WINAPI RARSetCallback(HANDLE h, CallbackFn callback, LPARAM user) {
+__declspec(dllexport) void WINAPI RARSetCallback(HANDLE h, UNRARCALLBACK callback, LPARAM user) {
     auto* arc = static_cast<ArcState*>(h);
     if (!arc) return;
     arc->callback = callback;
@@ -259,18 +215,18 @@ __declspec(dllexport) void WINAPI RARSetCallback(HANDLE h, CallbackFn callback, 
                        " thread=" + std::to_string(::GetCurrentThreadId()));
 }
 
-__declspec(dllexport) int WINAPI RARReadHeader(HANDLE h, HeaderData* header) {
+__declspec(dllexport) int WINAPI RARReadHeader(HANDLE h, RARHeaderData* header) {
     auto* arc = static_cast<ArcState*>(h);
-    if (!arc || !header) return kBadData;
+    if (!arc || !header) return ERAR_BAD_DATA;
     arc->current = nullptr;
     if (arc->next >= arc->entries.size()) {
         Log(arc->path, "read end");
-        return kEndArchive;
+        return ERAR_END_ARCHIVE;
     }
     const Entry& e = arc->entries[arc->next++];
     if (e.kind == "badheader") {
         Log(arc->path, "read bad");
-        return kBadData;
+        return ERAR_BAD_DATA;
     }
     std::memset(header, 0, sizeof *header);
     std::string arcName = Utf8(arc->path.c_str());
@@ -279,7 +235,7 @@ __declspec(dllexport) int WINAPI RARReadHeader(HANDLE h, HeaderData* header) {
     header->UnpSize = e.size;
     header->PackSize = e.size;
     if (e.kind == "dir") {
-        header->Flags = 0xE0;
+        header->Flags = RHDF_LEGACY_DIRECTORY;
         header->FileAttr = FILE_ATTRIBUTE_DIRECTORY;
     } else {
         header->FileAttr = FILE_ATTRIBUTE_ARCHIVE;
@@ -292,21 +248,21 @@ __declspec(dllexport) int WINAPI RARReadHeader(HANDLE h, HeaderData* header) {
 
 PROCESSFILEW_EXPORT int WINAPI RARProcessFileW(HANDLE h, int operation, wchar_t* destPath, wchar_t* destName) {
     auto* arc = static_cast<ArcState*>(h);
-    if (!arc) return kBadData;
+    if (!arc) return ERAR_BAD_DATA;
     std::string dest = destPath ? "\"" + Utf8(destPath) + "\"" : "(null)";
     std::string name = destName ? "\"" + Utf8(destName) + "\"" : "(null)";
     Log(arc->path, "process " + std::to_string(operation) + " " + dest + " " + name);
     const Entry* e = arc->current;
     arc->current = nullptr;
-    if (!e) return kBadData;
-    if (operation == 0) return (arc->mode == 0 && e->skipFail) ? kBadData : 0;
-    if (operation == 2 && arc->mode == 1) return Extract(arc, *e, destPath);
-    return kUnknown;
+    if (!e) return ERAR_BAD_DATA;
+    if (operation == RAR_SKIP) return (arc->mode == RAR_OM_LIST && e->skipFail) ? ERAR_BAD_DATA : 0;
+    if (operation == RAR_EXTRACT && arc->mode == RAR_OM_EXTRACT) return Extract(arc, *e, destPath);
+    return ERAR_UNKNOWN;
 }
 
 __declspec(dllexport) int WINAPI RARCloseArchive(HANDLE h) {
     auto* arc = static_cast<ArcState*>(h);
-    if (!arc) return 17;
+    if (!arc) return ERAR_ECLOSE;
     Log(arc->path, "close");
     delete arc;
     return 0;
