@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "VendorCheck.h"
 #include "common/DispatchArgs.h"
 #include "common/Handle.h"
 #include "common/HResult.h"
@@ -19,9 +20,6 @@ const wchar_t kVendorLibrary[] = L"gcapi_dll.dll";
 const char kCheckEntryPoint[] = "GoogleChromeCompatibilityCheck";
 // Non-zero when the browser may be offered; otherwise *reasons holds the vendor's reasons.
 typedef BOOL(WINAPI* CompatibilityCheckFn)(LONG record, DWORD* reasons);
-
-// The reasons word before the library writes to it, and the answer when it is missing.
-const DWORD kNoAnswer = 0x8000FFFF;
 
 // The browser's registered open command, and the class of its main window.
 const wchar_t kOpenCommandKey[] = L"Applications\\chrome.exe\\shell\\open\\command";
@@ -75,21 +73,9 @@ const common::NameEntry* CChromeCompatibilityChecker::NameTable(size_t& size) co
 }
 
 STDMETHODIMP CChromeCompatibilityChecker::ChromeCheck(LONG record, LONG* ret) {
-    RETURN_IF_NULL(ret);
-    DWORD answer = kNoAnswer;
-    common::UniqueModule library(::LoadLibraryW(kVendorLibrary));
-    if (!library) {
-        // The load error itself is the result (a positive code scripts take for success);
-        // the answer tells them the library is missing.
-        const DWORD error = ::GetLastError();
-        *ret = static_cast<LONG>(answer);
-        return static_cast<HRESULT>(error ? error : ERROR_MOD_NOT_FOUND);
-    }
-    auto check = reinterpret_cast<CompatibilityCheckFn>(::GetProcAddress(library.get(), kCheckEntryPoint));
-    if (check && check(record, &answer)) answer = 0;
-    library.reset();
-    *ret = static_cast<LONG>(answer);
-    return S_OK;
+    return probes::AskVendor(kVendorLibrary, kCheckEntryPoint, ret, [record](FARPROC entry, DWORD* reasons) {
+        return reinterpret_cast<CompatibilityCheckFn>(entry)(record, reasons);
+    });
 }
 
 STDMETHODIMP CChromeCompatibilityChecker::StartGoogleChrome() {

@@ -1,5 +1,6 @@
 #include "Cgtb.h"
 
+#include "VendorCheck.h"
 #include "common/DispatchArgs.h"
 #include "common/Handle.h"
 #include "common/HResult.h"
@@ -13,9 +14,6 @@ const wchar_t kVendorLibrary[] = L"gtapi_signed.dll";
 const char kCheckEntryPoint[] = "ToolbarCompatibilityCheck";
 // Non-zero when the toolbar may be offered; otherwise *reasons holds the vendor's reasons.
 typedef BOOL(WINAPI* CompatibilityCheckFn)(LONG record, HKEY userKey, DWORD* reasons);
-
-// The reasons word before the library writes to it, and the answer when it is missing.
-const DWORD kNoAnswer = 0x8000FFFF;
 
 // Where the answer to a late-bound call goes: `reason` must come by reference, either
 // to a variant holding (or convertible in place to) a 32-bit integer, or to a 32-bit
@@ -41,21 +39,9 @@ const common::NameEntry* Cgtb::NameTable(size_t& size) const noexcept {
 }
 
 STDMETHODIMP Cgtb::shouldOffer(LONG record, LONG* reason) {
-    RETURN_IF_NULL(reason);
-    DWORD answer = kNoAnswer;
-    common::UniqueModule library(::LoadLibraryW(kVendorLibrary));
-    if (!library) {
-        // The load error itself is the result (a positive code scripts take for success);
-        // the answer tells them the library is missing.
-        const DWORD error = ::GetLastError();
-        *reason = static_cast<LONG>(answer);
-        return static_cast<HRESULT>(error ? error : ERROR_MOD_NOT_FOUND);
-    }
-    auto check = reinterpret_cast<CompatibilityCheckFn>(::GetProcAddress(library.get(), kCheckEntryPoint));
-    if (check && check(record, HKEY_CURRENT_USER, &answer)) answer = 0;
-    library.reset();
-    *reason = static_cast<LONG>(answer);
-    return S_OK;
+    return probes::AskVendor(kVendorLibrary, kCheckEntryPoint, reason, [record](FARPROC entry, DWORD* reasons) {
+        return reinterpret_cast<CompatibilityCheckFn>(entry)(record, HKEY_CURRENT_USER, reasons);
+    });
 }
 
 STDMETHODIMP Cgtb::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,

@@ -353,8 +353,11 @@ DWORD WINAPI DebugCapture::Thread(void* self) {
 }
 
 void DebugCapture::Loop() {
+    // The buffer is offered again only after its text was read: a writer that took the
+    // offer may still be writing when a wait times out, and a second offer would let
+    // the next writer overwrite that text before it is read.
+    ::SetEvent(bufferReady_);
     while (!stop_) {
-        ::SetEvent(bufferReady_);
         if (::WaitForSingleObject(dataReady_, 200) != WAIT_OBJECT_0) continue;
         if (stop_ || !view_) break;
         const char* base = static_cast<const char*>(view_);
@@ -368,6 +371,7 @@ void DebugCapture::Loop() {
             }
         }
         ::LeaveCriticalSection(&cs_);
+        ::SetEvent(bufferReady_);
     }
 }
 
