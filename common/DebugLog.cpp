@@ -1,5 +1,7 @@
 #include "common/DebugLog.h"
 
+#include "common/TextConvert.h"
+
 #include <cstdio>
 #include <cwchar>
 
@@ -41,14 +43,7 @@ void DebugError(const wchar_t* text, DWORD code) noexcept {
 }
 
 DebugLine& DebugLine::operator<<(const wchar_t* s) {
-    if (!s || !*s) return *this;
-    int n = ::WideCharToMultiByte(CP_ACP, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    if (n > 1) {
-        std::string out(static_cast<size_t>(n), '\0');
-        ::WideCharToMultiByte(CP_ACP, 0, s, -1, &out[0], n, nullptr, nullptr);
-        out.resize(static_cast<size_t>(n - 1));
-        text_ += out;
-    }
+    text_ += ToNarrow(s, CP_ACP);
     return *this;
 }
 

@@ -12,6 +12,7 @@
 #include "ProcessKiller.h"
 #include "ProgramsWindowRefresher.h"
 #include "WindowClassNames.h"
+#include "common/TextConvert.h"
 
 using common::BstrText;
 
@@ -52,14 +53,7 @@ HRESULT ReturnText(const std::wstring& text, BSTR* out) noexcept {
 std::wstring SameText(const wchar_t* s) { return s; }
 
 // For the ANSI shell-link interface: the thread's ANSI code page.
-std::string ThreadAnsi(const wchar_t* s) {
-    int n = ::WideCharToMultiByte(CP_THREAD_ACP, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, s, -1, &out[0], n, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
-}
+std::string ThreadAnsi(const wchar_t* s) { return common::ToNarrow(s); }
 
 struct LinkFields {
     const wchar_t* target;

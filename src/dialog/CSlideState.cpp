@@ -1,6 +1,7 @@
 #include "CSlideState.h"
 
 #include "LuaCompatiblePath.h"
+#include "common/TextConvert.h"
 
 namespace {
 
@@ -47,15 +48,7 @@ const signed char kArgCount[32] = {
 };
 
 // Tag names are compared as narrow strings in the thread's ANSI code page.
-std::string TagKey(BSTR id) {
-    const wchar_t* s = common::BstrText(id);
-    int n = ::WideCharToMultiByte(CP_THREAD_ACP, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_THREAD_ACP, 0, s, -1, &out[0], n, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
-}
+std::string TagKey(BSTR id) { return common::ToNarrow(common::BstrText(id)); }
 
 HRESULT Copy(BSTR from, BSTR& to) {
     BSTR copy = nullptr;
@@ -308,6 +301,7 @@ STDMETHODIMP CSlideState::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
     case 2: hr = Exit(); break;
     case 3: hr = QueryAction(text.put()); kind = Text; break;
     case 4: hr = Quit(&flag); kind = Flag; break;
+    case 9: hr = Reset(); break;
     case 5:
         if (flags & DISPATCH_PROPERTYGET) {
             hr = get_InstallPath(text.put());
