@@ -16,14 +16,21 @@ std::string Hex(DWORD value) {
     return buf;
 }
 
-std::string LastErrSuffix(DWORD code) { return " last err 0x" + Hex(code); }
+// Written the way a stream with showbase writes hexadecimal: "0x" and lower-case
+// digits, but a plain "0" for zero.
+std::string LastErrSuffix(DWORD code) { return code ? " last err 0x" + Hex(code) : std::string(" last err 0"); }
+
+std::string ErrorSuffix(DWORD code) { return " Error: 0x" + Hex(code); }
+
+void DebugErrorSuffix(DWORD code) noexcept {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, " Error: 0x%lx", static_cast<unsigned long>(code));
+    ::OutputDebugStringA(buf);
+}
 
 void DebugError(const char* text, DWORD code) noexcept {
     try {
-        std::string s(text ? text : "");
-        s += " Error: 0x";
-        s += Hex(code);
-        ::OutputDebugStringA(s.c_str());
+        ::OutputDebugStringA((std::string(text ? text : "") + ErrorSuffix(code)).c_str());
     } catch (...) {
         ::OutputDebugStringA(text ? text : "");
     }

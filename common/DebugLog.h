@@ -15,8 +15,12 @@ void DebugError(const wchar_t* text, DWORD code) noexcept;
 
 // Lower-case hexadecimal without leading zeros (no prefix).
 std::string Hex(DWORD value);
-// " last err 0x<code>": the tail of stream-built messages.
+// " last err 0x<code>" (" last err 0" for zero): the tail of stream-built messages.
 std::string LastErrSuffix(DWORD code);
+// " Error: 0x<code>": the tail of the fixed-text messages.
+std::string ErrorSuffix(DWORD code);
+// Writes " Error: 0x<code>" as a fragment of its own.
+void DebugErrorSuffix(DWORD code) noexcept;
 
 // Builds one message from pieces and writes it in one call, like a string stream.
 class DebugLine {
@@ -28,8 +32,6 @@ public:
     DebugLine& operator<<(int v) { text_ += std::to_string(v); return *this; }
     DebugLine& operator<<(unsigned long v) { text_ += std::to_string(v); return *this; }
     DebugLine& operator<<(unsigned int v) { text_ += std::to_string(v); return *this; }
-    // Appends " last err 0x<code>".
-    DebugLine& LastErr(DWORD code) { text_ += LastErrSuffix(code); return *this; }
     const std::string& str() const { return text_; }
     void Flush() noexcept;
     ~DebugLine() { Flush(); }

@@ -17,10 +17,6 @@ ULONG AsNumber(HANDLE h) noexcept { return static_cast<ULONG>(reinterpret_cast<U
 // 0 and INVALID_HANDLE_VALUE stand for "no handle".
 bool IsBadHandle(ULONG value) noexcept { return value == 0 || value == 0xFFFFFFFFu; }
 
-// A number in hexadecimal the way a stream with showbase writes it: "0x" prefix,
-// lower-case digits, but a plain "0" for zero.
-std::string ShowBaseHex(DWORD value) { return value ? "0x" + common::Hex(value) : std::string("0"); }
-
 const DWORD kKilledExitCode = 0xFFFFFFFFu;
 }  // namespace
 
@@ -188,8 +184,8 @@ STDMETHODIMP CProcessMgr::ReleaseMutex(ULONG handle) {
     BOOL released = ::ReleaseMutex(AsHandle(handle));
     if (!released) {
         DWORD err = ::GetLastError();
-        common::DebugLine() << "CProcessMgr::ReleaseMutex failed " << static_cast<int>(released) << " last err "
-                            << ShowBaseHex(err);
+        common::DebugLine() << "CProcessMgr::ReleaseMutex failed " << static_cast<int>(released)
+                            << common::LastErrSuffix(err);
     }
     return S_OK;
 }
@@ -214,7 +210,7 @@ STDMETHODIMP CProcessMgr::ObtainMutex(ULONG handle, VARIANT_BOOL* obtained) {
     } else {
         // An abandoned mutex (0x80) is owned by this thread now, yet reported as not obtained.
         common::DebugOut("CProcessMgr::ObtainMutex failed:");
-        common::DebugLine() << " Error: 0x" << common::Hex(result);
+        common::DebugErrorSuffix(result);
     }
     Sleep(0);
     return S_OK;
@@ -238,8 +234,8 @@ STDMETHODIMP CProcessMgr::WaitOnMutex(ULONG handle, INT timeout, VARIANT_BOOL* o
         *obtained = VARIANT_TRUE;
     } else {
         DWORD err = ::GetLastError();
-        common::DebugLine() << "WaitForSingleObject " << static_cast<unsigned long>(result) << " last err "
-                            << ShowBaseHex(err);
+        common::DebugLine() << "WaitForSingleObject " << static_cast<unsigned long>(result)
+                            << common::LastErrSuffix(err);
         common::DebugOut("CProcessMgr::WaitOnMutex failed");
     }
     return S_OK;

@@ -8,11 +8,7 @@ namespace {
 // "<what> Error: 0x<code>" and a line break, as one message.
 void TokenError(const char* what, DWORD code) noexcept {
     try {
-        std::string s(what);
-        s += " Error: 0x";
-        s += common::Hex(code);
-        s += "\n";
-        common::DebugOut(s.c_str());
+        common::DebugOut((what + common::ErrorSuffix(code) + "\n").c_str());
     } catch (...) {
         common::DebugOut(what);
     }

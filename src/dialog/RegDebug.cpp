@@ -1,16 +1,6 @@
 #include "RegDebug.h"
 
-#include <cstdio>
-
-namespace {
-
-void ErrorSuffix(DWORD code) noexcept {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, " Error: 0x%lx", static_cast<unsigned long>(code));
-    ::OutputDebugStringA(buf);
-}
-
-}  // namespace
+#include "common/DebugLog.h"
 
 void RegDebug(const char* text) noexcept { ::OutputDebugStringA(text); }
 
@@ -21,10 +11,10 @@ void RegDebug(const char* text, const wchar_t* name) noexcept {
 
 void RegDebug(const char* text, const wchar_t* name, DWORD code) noexcept {
     RegDebug(text, name);
-    ErrorSuffix(code);
+    common::DebugErrorSuffix(code);
 }
 
 void RegDebugCode(const char* text, DWORD code) noexcept {
     ::OutputDebugStringA(text);
-    ErrorSuffix(code);
+    common::DebugErrorSuffix(code);
 }

@@ -18,4 +18,5 @@ TEST(DebugLog, StreamLineEndsWithLastErr) {
     { common::DebugLine() << "CreateProcess " << L"x.exe" << " failed" << common::LastErrSuffix(0x2a); }
     ASSERT_TRUE(cap.WaitFor("last err"));
     EXPECT_EQ("CreateProcess x.exe failed last err 0x2a", cap.Text());
+    EXPECT_EQ(" last err 0", common::LastErrSuffix(0)) << "zero has no prefix, as a stream writes it";
 }

@@ -166,8 +166,9 @@ DISPID DispId(IDispatch* obj, const wchar_t* name, HRESULT* hrOut) {
     return id;
 }
 
-HRESULT Call(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result, WORD flags,
-             UINT* argErr) {
+namespace {
+HRESULT InvokeByName(IDispatch* obj, const wchar_t* name, std::vector<VARIANT>& args, VARIANT* result, WORD flags,
+                     UINT* argErr, EXCEPINFO* excep) {
     HRESULT hr = S_OK;
     DISPID id = DispId(obj, name, &hr);
     if (SUCCEEDED(hr)) {
@@ -180,9 +181,28 @@ HRESULT Call(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VAR
             dp.cNamedArgs = 1;
         }
         UINT err = 0;
-        hr = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp, result, nullptr, argErr ? argErr : &err);
+        hr = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &dp, result, excep, argErr ? argErr : &err);
     }
     for (auto& v : args) ::VariantClear(&v);
+    return hr;
+}
+}  // namespace
+
+HRESULT Call(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result, WORD flags,
+             UINT* argErr) {
+    return InvokeByName(obj, name, args, result, flags, argErr, nullptr);
+}
+
+HRESULT CallScode(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result) {
+    EXCEPINFO ex = {};
+    HRESULT hr = InvokeByName(obj, name, args, result, DISPATCH_METHOD, nullptr, &ex);
+    if (hr == DISP_E_EXCEPTION) {
+        if (ex.pfnDeferredFillIn) ex.pfnDeferredFillIn(&ex);
+        if (ex.scode) hr = ex.scode;
+    }
+    ::SysFreeString(ex.bstrSource);
+    ::SysFreeString(ex.bstrDescription);
+    ::SysFreeString(ex.bstrHelpFile);
     return hr;
 }
 

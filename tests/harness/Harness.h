@@ -57,6 +57,9 @@ DISPID DispId(IDispatch* obj, const wchar_t* name, HRESULT* hr = nullptr);
 // Calls by name with arguments given left to right. Returns Invoke's HRESULT.
 HRESULT Call(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result = nullptr,
              WORD flags = DISPATCH_METHOD, UINT* argErr = nullptr);
+// Calls by name with an exception record: when the call fails with DISP_E_EXCEPTION,
+// the record's status code is returned instead (what a script engine reports).
+HRESULT CallScode(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result = nullptr);
 // Calls and returns the result (fails the test on a failed HRESULT).
 common::Variant CallOk(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args = {});
 // Property get / put by name.

@@ -12,7 +12,7 @@ using harness::I4;
 using harness::Str;
 using harness::UI4;
 using regtest::Bytes;
-using regtest::CallHr;
+using harness::CallScode;
 using regtest::RawValue;
 using regtest::ScratchKey;
 
@@ -120,7 +120,7 @@ TEST(RegAccessCreateSubKey, StringsKeepTheirNulAndOtherTypesWriteNothing) {
 TEST(RegAccessCreateMLSubKey, ScriptArraysFromIndexOne) {
     Opened o(L"ml");
     // The engine's arrays arrive with lower bound 1.
-    EXPECT_HR(S_OK, CallHr(o.reg.get(), L"CreateMLSubKey",
+    EXPECT_HR(S_OK, CallScode(o.reg.get(), L"CreateMLSubKey",
                            {Str(L"m"), Str(L"xy"), regtest::VariantArray(1, {Str(L"x"), Str(L"y")}), UI4(7)}));
     RawValue v = o.Value(L"m", L"xy");
     EXPECT_EQ(DWORD(REG_MULTI_SZ), v.type);
@@ -128,7 +128,7 @@ TEST(RegAccessCreateMLSubKey, ScriptArraysFromIndexOne) {
     EXPECT_EQ(Utf16Bytes(xy, 5), v.data);
     EXPECT_EQ(10u, v.data.size());
 
-    EXPECT_HR(S_OK, CallHr(o.reg.get(), L"CreateMLSubKey", {Str(L"m"), Str(L"empty"), regtest::VariantArray(1, {}), UI4(7)}));
+    EXPECT_HR(S_OK, CallScode(o.reg.get(), L"CreateMLSubKey", {Str(L"m"), Str(L"empty"), regtest::VariantArray(1, {}), UI4(7)}));
     v = o.Value(L"m", L"empty");
     EXPECT_EQ(DWORD(REG_MULTI_SZ), v.type);
     EXPECT_EQ(Bytes({0, 0}), v.data);
@@ -137,7 +137,7 @@ TEST(RegAccessCreateMLSubKey, ScriptArraysFromIndexOne) {
     // array may also come by reference.
     Variant arr;
     *arr.get() = regtest::VariantArray(1, {Str(L""), I4(42), Str(L"z")});
-    EXPECT_HR(S_OK, CallHr(o.reg.get(), L"CreateMLSubKey", {Str(L"m"), Str(L"mixed"), harness::RefVar(arr.get()), UI4(7)}));
+    EXPECT_HR(S_OK, CallScode(o.reg.get(), L"CreateMLSubKey", {Str(L"m"), Str(L"mixed"), harness::RefVar(arr.get()), UI4(7)}));
     v = o.Value(L"m", L"mixed");
     const wchar_t mixed[] = {0, L'4', L'2', 0, L'z', 0, 0};
     EXPECT_EQ(Utf16Bytes(mixed, 7), v.data);
@@ -152,23 +152,23 @@ TEST(RegAccessCreateMLSubKey, ScriptArraysFromIndexOne) {
 TEST(RegAccessCreateMLSubKey, RefusedArraysAndTypesWriteNothing) {
     Opened o(L"mlbad");
     // VBScript passes zero-based arrays: index 2 lies outside a two-element array.
-    EXPECT_HR(E_INVALIDARG, CallHr(o.reg.get(), L"CreateMLSubKey",
+    EXPECT_HR(E_INVALIDARG, CallScode(o.reg.get(), L"CreateMLSubKey",
                                    {Str(L"m"), Str(L"v"), regtest::VariantArray(0, {Str(L"x"), Str(L"y")}), UI4(7)}));
-    EXPECT_HR(E_INVALIDARG, CallHr(o.reg.get(), L"CreateMLSubKey", {Str(L"m"), Str(L"v"), Str(L"x"), UI4(7)}));
-    EXPECT_HR(E_INVALIDARG, CallHr(o.reg.get(), L"CreateMLSubKey",
+    EXPECT_HR(E_INVALIDARG, CallScode(o.reg.get(), L"CreateMLSubKey", {Str(L"m"), Str(L"v"), Str(L"x"), UI4(7)}));
+    EXPECT_HR(E_INVALIDARG, CallScode(o.reg.get(), L"CreateMLSubKey",
                                    {Str(L"m"), Str(L"v"), regtest::BstrArray({L"x", L"y"}), UI4(7)}));
-    EXPECT_HR(E_INVALIDARG, CallHr(o.reg.get(), L"CreateMLSubKey",
+    EXPECT_HR(E_INVALIDARG, CallScode(o.reg.get(), L"CreateMLSubKey",
                                    {Str(L"m"), Str(L"v"), regtest::VariantArray(1, {Str(L"x"), regtest::Null()}), UI4(7)}));
     EXPECT_FALSE(o.Exists(L"m"));
 
     harness::DebugCapture debug;
-    EXPECT_HR(S_OK, CallHr(o.reg.get(), L"CreateMLSubKey",
+    EXPECT_HR(S_OK, CallScode(o.reg.get(), L"CreateMLSubKey",
                            {Str(L"m"), Str(L"v"), regtest::VariantArray(1, {Str(L"x")}), UI4(1)}));
     EXPECT_TRUE(debug.WaitFor("CRegAccess::CreateMLSubKey wrong type")) << debug.Text();
     EXPECT_FALSE(o.Exists(L"m"));
 
     auto fresh = harness::Create(kProgId);
-    EXPECT_HR(S_OK, CallHr(fresh.get(), L"CreateMLSubKey",
+    EXPECT_HR(S_OK, CallScode(fresh.get(), L"CreateMLSubKey",
                            {Str(L"m"), Str(L"v"), regtest::VariantArray(1, {Str(L"x")}), UI4(7)}));
     EXPECT_TRUE(debug.WaitFor("CRegAccess::CreateMLSubKey root not open")) << debug.Text();
 }
@@ -182,7 +182,7 @@ TEST(RegAccessCreateMLSubKey, FailuresUnderADeletedKeyAreLogged) {
     regtest::DeleteTree(HKEY_CURRENT_USER, o.key / L"victim");
 
     harness::DebugCapture debug;
-    EXPECT_HR(S_OK, CallHr(o.reg.get(), L"CreateMLSubKey",
+    EXPECT_HR(S_OK, CallScode(o.reg.get(), L"CreateMLSubKey",
                            {Str(L"sub"), Str(L"v"), regtest::VariantArray(1, {Str(L"x")}), UI4(7)}));
     // ERROR_KEY_DELETED, 1018.
     EXPECT_TRUE(debug.WaitFor("CRegAccess::CreateMLSubKey RegCreateKeyEx failed: sub Error: 0x3fa")) << debug.Text();
@@ -195,7 +195,7 @@ TEST(RegAccessCreateMLSubKey, ValueWriteFailureIsLogged) {
     // A value name beyond the registry's limit of 16383 characters.
     const std::wstring tooLong(20000, L'n');
     harness::DebugCapture debug;
-    EXPECT_HR(S_OK, CallHr(o.reg.get(), L"CreateMLSubKey",
+    EXPECT_HR(S_OK, CallScode(o.reg.get(), L"CreateMLSubKey",
                            {Str(L"sub"), Str(tooLong), regtest::VariantArray(1, {Str(L"x")}), UI4(7)}));
     EXPECT_TRUE(debug.WaitFor("CRegAccess::CreateMLSubKey RegSetValueEx failed:  Error: 0x")) << debug.Text();
     EXPECT_TRUE(regtest::ValueNames(HKEY_CURRENT_USER, o.key / L"sub").empty());

@@ -142,27 +142,6 @@ KeyGuard::~KeyGuard() {
     Recreate(root_, path_, saved_);
 }
 
-HRESULT CallHr(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result) {
-    HRESULT hr = S_OK;
-    DISPID id = harness::DispId(obj, name, &hr);
-    if (SUCCEEDED(hr)) {
-        std::vector<VARIANT> rev(args.rbegin(), args.rend());
-        DISPPARAMS dp = {rev.empty() ? nullptr : rev.data(), nullptr, static_cast<UINT>(rev.size()), 0};
-        EXCEPINFO ex = {};
-        UINT argErr = 0;
-        hr = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &dp, result, &ex, &argErr);
-        if (hr == DISP_E_EXCEPTION) {
-            if (ex.pfnDeferredFillIn) ex.pfnDeferredFillIn(&ex);
-            hr = ex.scode ? ex.scode : hr;
-        }
-        ::SysFreeString(ex.bstrSource);
-        ::SysFreeString(ex.bstrDescription);
-        ::SysFreeString(ex.bstrHelpFile);
-    }
-    for (auto& v : args) ::VariantClear(&v);
-    return hr;
-}
-
 VARIANT VariantArray(LONG lowerBound, std::vector<VARIANT> elements) {
     SAFEARRAYBOUND bound = {static_cast<ULONG>(elements.size()), lowerBound};
     SAFEARRAY* sa = ::SafeArrayCreate(VT_VARIANT, 1, &bound);

@@ -62,10 +62,6 @@ private:
     Node saved_;
 };
 
-// Late-bound call by name (arguments left to right) that hands back the HRESULT the
-// method returned: a failing method arrives as DISP_E_EXCEPTION with its code in the
-// exception record.
-HRESULT CallHr(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result = nullptr);
 
 // A VARIANT holding a one-dimensional SAFEARRAY of VARIANT with the given lower bound
 // (1 as a script engine's arrays arrive, 0 as VBScript passes them). Takes the elements.

@@ -169,7 +169,7 @@ TEST(ShellShortcuts, SaveIntoMissingFolderReportsTheSaveFailure) {
     const std::wstring link = dir / L"no such folder\\Game.lnk";
     auto shell = ShellObject();
     Variant r;
-    HRESULT hr = shelltest::InvokeReportingScode(
+    HRESULT hr = harness::CallScode(
         shell.get(), L"CreateShortcut", {Str(link), Str(ThisExe()), Str(L""), Str(L""), Str(L"")}, r.get());
     EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
     EXPECT_FALSE(harness::FileExists(link));
@@ -200,7 +200,7 @@ TEST(ShellFolders, UnknownFolderIdsGiveNullStrings) {
     // Late-bound: the lookup's own HRESULT reaches the script.
     auto shell = ShellObject();
     Variant r;
-    EXPECT_HR(expected, shelltest::InvokeReportingScode(shell.get(), L"GetFolderPath", {harness::UI4(bogus)}, r.get()));
+    EXPECT_HR(expected, harness::CallScode(shell.get(), L"GetFolderPath", {harness::UI4(bogus)}, r.get()));
 
     // Through the interface: the HRESULT and a null string; the older lookup gives S_FALSE.
     auto itf = ShellVtable();
@@ -292,9 +292,9 @@ TEST(ShellFiles, CopyDocumentReplacesAndRefusesNullNames) {
 
     Variant r;
     EXPECT_HR(E_INVALIDARG,
-              shelltest::InvokeReportingScode(shell.get(), L"CopyDocument", {Str(nullptr), Str(dest)}, r.get()));
+              harness::CallScode(shell.get(), L"CopyDocument", {Str(nullptr), Str(dest)}, r.get()));
     EXPECT_HR(E_INVALIDARG,
-              shelltest::InvokeReportingScode(shell.get(), L"CopyDocument", {Str(src), Str(nullptr)}, r.get()));
+              harness::CallScode(shell.get(), L"CopyDocument", {Str(src), Str(nullptr)}, r.get()));
 }
 
 TEST(ShellProcess, GetPidIsTheHostProcess) {

@@ -46,24 +46,6 @@ std::wstring Utf8ToWide(const std::string& s) {
     return w;
 }
 
-HRESULT InvokeReportingScode(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result) {
-    HRESULT hr = S_OK;
-    DISPID id = harness::DispId(obj, name, &hr);
-    if (SUCCEEDED(hr)) {
-        std::vector<VARIANT> rev(args.rbegin(), args.rend());
-        DISPPARAMS dp = {rev.empty() ? nullptr : rev.data(), nullptr, static_cast<UINT>(rev.size()), 0};
-        EXCEPINFO ex = {};
-        UINT err = 0;
-        hr = obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &dp, result, &ex, &err);
-        if (hr == DISP_E_EXCEPTION) hr = ex.scode;
-        ::SysFreeString(ex.bstrSource);
-        ::SysFreeString(ex.bstrDescription);
-        ::SysFreeString(ex.bstrHelpFile);
-    }
-    for (auto& v : args) ::VariantClear(&v);
-    return hr;
-}
-
 Block Md5(const Block& data) {
     Block digest = {};
     HCRYPTPROV prov = 0;

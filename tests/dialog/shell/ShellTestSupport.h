@@ -27,9 +27,6 @@ bool WaitForFile(const std::wstring& path, std::string& content, DWORD timeoutMs
 
 std::wstring Utf8ToWide(const std::string& s);
 
-// Invokes a method by name and reports the method's own HRESULT (taken from the
-// exception record when the dispatcher turned it into DISP_E_EXCEPTION).
-HRESULT InvokeReportingScode(IDispatch* obj, const wchar_t* name, std::vector<VARIANT> args, VARIANT* result);
 
 using Block = std::array<BYTE, 16>;
 // MD5 of 16 bytes through the platform's cryptographic service.
