@@ -3,6 +3,8 @@
 // never dropped silently.
 #include <windows.h>
 
+#include <new>
+
 namespace common {
 // Writes "<file>(<line>): HRESULT 0x........" to the debug-output channel.
 void LogFailure(const char* file, int line, HRESULT hr) noexcept;
@@ -10,6 +12,18 @@ inline HRESULT HResultFromLastError() noexcept {
     DWORD e = ::GetLastError();
     return e ? HRESULT_FROM_WIN32(e) : E_FAIL;
 }
+
+// Runs f (returning an HRESULT) and turns an allocation failure inside it into
+// E_OUTOFMEMORY, so no exception leaves a COM method or an exported function.
+template <class F>
+HRESULT NoThrow(F&& f) noexcept {
+    try {
+        return f();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
 }  // namespace common
 
 // Returns the HRESULT of the expression when it failed.

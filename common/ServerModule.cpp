@@ -28,7 +28,7 @@ HRESULT ServerModule::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) no
 }
 
 HRESULT ServerModule::RegisterServer() noexcept {
-    try {
+    return NoThrow([this]() -> HRESULT {
         ComInit com;
         std::wstring path;
         RETURN_IF_FAILED(ModulePath(path));
@@ -45,13 +45,11 @@ HRESULT ServerModule::RegisterServer() noexcept {
                 RETURN_IF_FAILED(RegisterClassInCategory(*safe_.clsids[i], CATID_SafeForScripting));
         }
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 HRESULT ServerModule::UnregisterServer() noexcept {
-    try {
+    return NoThrow([this]() -> HRESULT {
         ComInit com;
         for (size_t i = 0; i < safe_.count; ++i) {
             LOG_IF_FAILED(UnregisterClassFromCategory(*safe_.clsids[i], CATID_SafeForInitializing));
@@ -61,9 +59,7 @@ HRESULT ServerModule::UnregisterServer() noexcept {
         std::wstring path;
         if (SUCCEEDED(LOG_IF_FAILED(ModulePath(path)))) LOG_IF_FAILED(UnregisterTypeLibrary(path));
         return UnregisterAppId(server_);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 }  // namespace common

@@ -22,15 +22,13 @@ STDMETHODIMP CCookieCtl::getCookie(BSTR bstrURL, BSTR* bstrValue) {
     // more than enough characters).
     DWORD size = 0;
     if (!::InternetGetCookieW(url, nullptr, nullptr, &size)) return S_FALSE;
-    try {
+    return common::NoThrow([&]() -> HRESULT {
         std::vector<wchar_t> buf(static_cast<size_t>(size) + 1, L'\0');
         DWORD chars = size;
         if (!::InternetGetCookieW(url, nullptr, buf.data(), &chars)) return S_FALSE;
         *bstrValue = ::SysAllocString(buf.data());
         return *bstrValue ? S_OK : E_OUTOFMEMORY;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 STDMETHODIMP CCookieCtl::getCookieItem(BSTR bstrURL, BSTR bstrItem, BSTR* bstrValue) {

@@ -194,7 +194,7 @@ STDMETHODIMP CRegAccess::QueryValue(BSTR valueName, VARIANT* pParams) {
     DWORD size = 0;
     if (::RegQueryValueExW(key_.get(), name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return S_OK;
     const size_t n = size / sizeof(wchar_t);
-    try {
+    return common::NoThrow([&]() -> HRESULT {
         // Room for every byte of the data (an odd byte count included), zero-filled.
         std::vector<wchar_t> buf((size + 1) / sizeof(wchar_t) + 1, L'\0');
         DWORD got = static_cast<DWORD>((buf.size() - 1) * sizeof(wchar_t));
@@ -209,9 +209,7 @@ STDMETHODIMP CRegAccess::QueryValue(BSTR valueName, VARIANT* pParams) {
         V_VT(pParams) = VT_ARRAY | VT_BSTR;
         V_ARRAY(pParams) = sa;
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 STDMETHODIMP CRegAccess::QuerySZValue(BSTR valueName, BSTR* val) {
@@ -221,7 +219,7 @@ STDMETHODIMP CRegAccess::QuerySZValue(BSTR valueName, BSTR* val) {
     const wchar_t* name = common::BstrText(valueName);
     DWORD size = 0;
     if (::RegQueryValueExW(key_.get(), name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return S_FALSE;
-    try {
+    return common::NoThrow([&]() -> HRESULT {
         // At least the data and one more character, zero-filled, so the text ends.
         std::vector<wchar_t> buf((size + 1) / sizeof(wchar_t) + 1, L'\0');
         DWORD got = size;
@@ -230,9 +228,7 @@ STDMETHODIMP CRegAccess::QuerySZValue(BSTR valueName, BSTR* val) {
             return S_FALSE;
         *val = ::SysAllocString(buf.data());
         return *val ? S_OK : E_OUTOFMEMORY;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 STDMETHODIMP CRegAccess::QueryDWORDValue(BSTR valueName, ULONG* val) {
@@ -301,11 +297,7 @@ STDMETHODIMP CRegAccess::CreateMLSubKey(BSTR* key, BSTR* name, VARIANT* val, ULO
         return S_OK;
     }
     std::wstring data;
-    try {
-        RETURN_IF_FAILED(MultiStringFromArray(val, data));
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    RETURN_IF_FAILED(common::NoThrow([&] { return MultiStringFromArray(val, data); }));
     const wchar_t* keyName = common::BstrText(key);
     common::UniqueKey sub;
     LONG err = CreateForWrite(key_.get(), keyName, sub);

@@ -15,18 +15,9 @@
 #include "common/TextConvert.h"
 
 using common::BstrText;
+using common::NoThrow;
 
 namespace {
-
-// Runs f and turns an allocation failure inside it into E_OUTOFMEMORY.
-template <class F>
-HRESULT NoThrow(F&& f) noexcept {
-    try {
-        return f();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-}
 
 // Full path of the host executable (the process that loaded the server), however long.
 bool HostExecutablePath(std::wstring& path) {
