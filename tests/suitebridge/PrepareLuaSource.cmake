@@ -28,7 +28,9 @@ if(NOT unpacked)
 endif()
 list(GET unpacked 0 unpacked)
 
+# A fresh copy each time, so an interrupted earlier run can't leave half-edited files.
 file(GLOB sources ${unpacked}/src/*.c ${unpacked}/src/*.h)
+file(REMOVE_RECURSE ${DEST}/src)
 file(MAKE_DIRECTORY ${DEST}/src)
 file(COPY ${sources} DESTINATION ${DEST}/src)
 

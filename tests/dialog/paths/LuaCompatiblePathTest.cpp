@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "Harness.h"
-#include "LuaCompatiblePath.h"
+#include "dialog/paths/LuaCompatiblePath.h"
 
 namespace {
 // A guard zone after the 260-byte buffer shows any write past it.

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "dialog/module/StagehandTypes.h"
+
+#include <map>
+#include <string>
+
+class CSlideState : public common::ComObjectRoot,
+    public common::NameTableDispatch<ISlideState>,
+    public common::ConnectionPointContainerImpl,
+    public common::ProvideClassInfo2Impl {
+public:
+    CSlideState();
+    ~CSlideState() override;
+
+    COM_INTERFACE_MAP_BEGIN(ISlideState)
+    COM_INTERFACE(ISlideState)
+    COM_INTERFACE2(IDispatch, ISlideState)
+    COM_INTERFACE(IConnectionPointContainer)
+    COM_INTERFACE(IProvideClassInfo2)
+    COM_INTERFACE2(IProvideClassInfo, IProvideClassInfo2)
+    COM_INTERFACE_MAP_END()
+
+    // ISlideState
+    STDMETHODIMP Next() override;
+    STDMETHODIMP Exit() override;
+    STDMETHODIMP Ping(BSTR queryArgs) override;
+    STDMETHODIMP DisplayFolderChooser() override;
+    STDMETHODIMP Previous() override;
+    STDMETHODIMP JSLoadComplete() override;
+    STDMETHODIMP ExitWithCode(ULONG code) override;
+    STDMETHODIMP ExitCode(ULONG *code) override;
+    STDMETHODIMP QueueRemove(BSTR item) override;
+    STDMETHODIMP QueuePause(BSTR item) override;
+    STDMETHODIMP QueueTop(BSTR item) override;
+    STDMETHODIMP Minimize() override;
+    STDMETHODIMP message(BSTR text) override;
+    STDMETHODIMP Process(VARIANT record) override;
+    STDMETHODIMP QueryAction(BSTR *action) override;
+    STDMETHODIMP Quit(VARIANT_BOOL *exiting) override;
+    STDMETHODIMP get_InstallPath(BSTR *pVal) override;
+    STDMETHODIMP put_InstallPath(BSTR newVal) override;
+    STDMETHODIMP get_InstallPathLuaCompatible(BSTR *pVal) override;
+    STDMETHODIMP AddTag(BSTR id) override;
+    STDMETHODIMP RemoveTag(BSTR id) override;
+    STDMETHODIMP TagRemoved(BSTR id, VARIANT_BOOL *bRemoved) override;
+    STDMETHODIMP Reset() override;
+    STDMETHODIMP PollJSLoadComplete(VARIANT_BOOL *loaded) override;
+    STDMETHODIMP PollQueueRemove(BSTR *item) override;
+    STDMETHODIMP PollQueuePause(VARIANT_BOOL *paused) override;
+    STDMETHODIMP PollQueueTop(BSTR *item) override;
+    STDMETHODIMP PollMessage(BSTR *text) override;
+    STDMETHODIMP PollProcess(VARIANT *record) override;
+
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* excep, UINT* argErr) override;
+
+protected:
+    const common::NameEntry* NameTable(size_t& size) const noexcept override;
+    common::ConnectionPoint* const* Points(size_t& count) noexcept override;
+
+private:
+    // Copies *field into out (null stays null) and clears it.
+    HRESULT Take(BSTR& field, BSTR* out);
+
+    common::Bstr installPath_{L""};
+    common::CriticalSection stateLock_;
+    VARIANT_BOOL nextFlag_ = VARIANT_FALSE;
+    VARIANT_BOOL exitFlag_ = VARIANT_FALSE;
+    VARIANT_BOOL previousFlag_ = VARIANT_FALSE;
+    VARIANT_BOOL jsLoadFlag_ = VARIANT_FALSE;
+    VARIANT_BOOL queuePauseFlag_ = VARIANT_FALSE;
+    BSTR message_ = nullptr;
+    BSTR queueTop_ = nullptr;
+    BSTR queueRemove_ = nullptr;
+    ULONG exitCode_ = 0;
+    std::map<std::string, bool> tags_;
+
+    common::ConnectionPoint propertyNotify_;
+    common::ConnectionPoint events_;
+    common::ConnectionPoint* points_[2];
+};

@@ -1,0 +1,109 @@
+#include "dialog/services/cookies/CCookieCtl.h"
+
+#include <wininet.h>
+
+#include <cwctype>
+#include <new>
+#include <vector>
+
+namespace {
+const common::NameEntry kNames[] = {{L"getCookie", 1}, {L"getCookieItem", 2}};
+}  // namespace
+
+CCookieCtl::CCookieCtl() : common::ProvideClassInfoImpl(__uuidof(CCookieCtl)) {}
+
+CCookieCtl::~CCookieCtl() = default;
+
+STDMETHODIMP CCookieCtl::getCookie(BSTR bstrURL, BSTR* bstrValue) {
+    RETURN_IF_NULL(bstrValue);
+    *bstrValue = nullptr;
+    const wchar_t* url = common::BstrText(bstrURL);
+    // Without a buffer the library reports the size it needs (in bytes, which is
+    // more than enough characters).
+    DWORD size = 0;
+    if (!::InternetGetCookieW(url, nullptr, nullptr, &size)) return S_FALSE;
+    return common::NoThrow([&]() -> HRESULT {
+        std::vector<wchar_t> buf(static_cast<size_t>(size) + 1, L'\0');
+        DWORD chars = size;
+        if (!::InternetGetCookieW(url, nullptr, buf.data(), &chars)) return S_FALSE;
+        *bstrValue = ::SysAllocString(buf.data());
+        return *bstrValue ? S_OK : E_OUTOFMEMORY;
+    });
+}
+
+STDMETHODIMP CCookieCtl::getCookieItem(BSTR bstrURL, BSTR bstrItem, BSTR* bstrValue) {
+    RETURN_IF_NULL(bstrValue);
+    *bstrValue = nullptr;
+    common::Bstr all;
+    if (getCookie(bstrURL, all.put()) != S_OK) return S_FALSE;
+
+    const wchar_t* item = common::BstrText(bstrItem);
+    const wchar_t* p = all.c_str();
+    common::Bstr found;
+    // Tokens between semicolons; runs of semicolons give no empty tokens.
+    for (;;) {
+        while (*p == L';') ++p;
+        if (!*p) break;
+        const wchar_t* begin = p;
+        while (*p && *p != L';') ++p;
+        const wchar_t* end = p;
+        while (end > begin && std::iswspace(end[-1])) --end;
+        while (begin < end && std::iswspace(*begin)) ++begin;
+        // The name ends at the first '='; without one the name is empty and the
+        // value is the whole token.
+        const wchar_t* eq = begin;
+        while (eq < end && *eq != L'=') ++eq;
+        const wchar_t* nameEnd = eq < end ? eq : begin;
+        const wchar_t* value = eq < end ? eq + 1 : begin;
+        const size_t nameLen = static_cast<size_t>(nameEnd - begin);
+        if (std::wcslen(item) == nameLen && std::wcsncmp(item, begin, nameLen) == 0) {
+            // A later cookie of the same name wins.
+            found.reset(::SysAllocStringLen(value, static_cast<UINT>(end - value)));
+            if (!found) return E_OUTOFMEMORY;
+        }
+    }
+    *bstrValue = found.release();
+    return S_OK;
+}
+
+const common::NameEntry* CCookieCtl::NameTable(size_t& size) const noexcept {
+    size = sizeof kNames / sizeof kNames[0];
+    return kNames;
+}
+
+STDMETHODIMP CCookieCtl::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                        UINT* argErr) {
+    HRESULT hr = common::CheckInvokeArgs(params, 3, result);
+    if (FAILED(hr)) return hr;
+    common::Bstr value;
+    // A failure's exception record comes from error information this call set.
+    ::SetErrorInfo(0, nullptr);
+    switch (id) {
+    case 1: {
+        if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
+        common::Bstr url;
+        RETURN_IF_FAILED(common::ArgAsBstr(params, 0, url.put(), 0, argErr));
+        hr = getCookie(url.get(), value.put());
+        break;
+    }
+    case 2: {
+        if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+        common::Bstr url, item;
+        RETURN_IF_FAILED(common::ArgAsBstr(params, 1, url.put(), 1, argErr));
+        RETURN_IF_FAILED(common::ArgAsBstr(params, 0, item.put(), 0, argErr));
+        hr = getCookieItem(url.get(), item.get(), value.put());
+        break;
+    }
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (FAILED(hr)) {
+        common::FillExcepInfo(excep, hr);
+        return hr;
+    }
+    if (result) {
+        V_VT(result) = VT_BSTR;
+        V_BSTR(result) = value.release();
+    }
+    return hr;
+}

@@ -1,0 +1,187 @@
+#include "dialog/services/unrar/CUnRar.h"
+
+#include <string>
+
+#include "dialog/services/unrar/UnRarArchive.h"
+#include "dialog/services/unrar/UnRarLibrary.h"
+
+namespace {
+const common::NameEntry kNames[] = {{L"Unpack", 1}, {L"PercentComplete", 2}};
+
+const DISPID kOnProgress = 1;
+const wchar_t kLibraryPath[] = L"bin\\UnRAR.dll";
+
+// Bytes to unpack and bytes unpacked, summed over every Unpack of the process: a
+// second archive continues the progress of the first, relative to both sizes. They
+// wrap like the unsigned 32-bit counters they are.
+volatile LONG g_totalBytes = 0;
+volatile LONG g_doneBytes = 0;
+
+ULONG AddBytes(volatile LONG& counter, ULONG bytes) {
+    return static_cast<ULONG>(::InterlockedExchangeAdd(&counter, static_cast<LONG>(bytes))) + bytes;
+}
+
+// The whole-number percentage of done in total: the quotient is formed first, in
+// double precision, then scaled and truncated, so 29 of 100 gives 28. Nothing to
+// divide by gives 0. A count beyond the total (sizes the counting pass could not
+// read) is reported as 100 rather than as a percentage above it.
+INT ProgressPercent(ULONG done, ULONG total) {
+    if (total == 0) return 0;
+    // Stored through volatile doubles so that the x87 unit's wider registers don't
+    // change the rounding of either step.
+    volatile double quotient = static_cast<double>(done) / static_cast<double>(total);
+    volatile double scaled = quotient * 100.0;
+    double percent = scaled;
+    if (percent >= 100.0) return 100;
+    return static_cast<INT>(percent);
+}
+
+// Counting pass: adds the unpacked size of every file entry to the running total.
+// An archive that can't be opened adds nothing; a failed skip ends the count.
+void CountArchive(const unrar::Library& lib, const std::wstring& archive) {
+    unrar::Archive arc(lib, archive.c_str(), RAR_OM_LIST);
+    if (!arc.Open()) return;
+    for (;;) {
+        RARHeaderData header;
+        ZeroMemory(&header, sizeof header);
+        if (lib.ReadHeader(arc.get(), &header) != 0) break;
+        if (unrar::IsDirectory(header)) continue;
+        wchar_t empty[1] = {0};
+        if (lib.ProcessFileW(arc.get(), RAR_SKIP, empty, nullptr) != 0) {
+            common::DebugOut("ERROR processing RAR file\n");
+            break;
+        }
+        AddBytes(g_totalBytes, header.UnpSize);
+    }
+}
+}  // namespace
+
+CUnRar::CUnRar()
+    : common::ProvideClassInfo2Impl(__uuidof(CUnRar), DIID__IUnRarEvents),
+      propertyNotify_(this, IID_IPropertyNotifySink),
+      events_(this, DIID__IUnRarEvents),
+      points_{&propertyNotify_, &events_} {}
+
+CUnRar::~CUnRar() = default;
+
+common::ConnectionPoint* const* CUnRar::Points(size_t& count) noexcept {
+    count = 2;
+    return points_;
+}
+
+STDMETHODIMP CUnRar::Unpack(BSTR archive, BSTR destination) {
+    const std::wstring archivePath(archive ? archive : L"");
+    std::wstring folder(destination ? destination : L"");
+    common::DebugOut("Unpacking ");
+    common::DebugOut(archivePath.c_str());
+    common::DebugOut(folder.c_str());
+
+    unrar::Library lib;
+    DWORD error = lib.Bind(kLibraryPath);
+    if (error != ERROR_SUCCESS) {
+        common::DebugOut("Failed to find UnRar exported functions");
+        common::DebugOut(common::Hex(error).c_str());
+        return HRESULT_FROM_WIN32(error);
+    }
+    common::DebugOut("\n");
+
+    CountArchive(lib, archivePath);
+
+    unrar::Archive arc(lib, archivePath.c_str(), RAR_OM_EXTRACT);
+    if (!arc.Open()) {
+        common::DebugOut("UnRar Error\n");
+        return E_UNEXPECTED;
+    }
+    lib.SetCallback(arc.get(), &CUnRar::ProgressCallback, reinterpret_cast<LPARAM>(this));
+    for (;;) {
+        RARHeaderData header;
+        ZeroMemory(&header, sizeof header);
+        // The end of the archive and an unreadable header both end the walk.
+        if (lib.ReadHeader(arc.get(), &header) != 0) return S_OK;
+        if (lib.ProcessFileW(arc.get(), RAR_EXTRACT, &folder[0], nullptr) != 0) {
+            arc.Close();
+            common::DebugOut("Unrar fatal error ");
+            common::DebugOut(archivePath.c_str());
+            common::DebugOut("\n");
+            return E_UNEXPECTED;
+        }
+    }
+}
+
+STDMETHODIMP CUnRar::PercentComplete(INT* percent) {
+    RETURN_IF_NULL(percent);
+    common::ScopedLock lock(percentLock_);
+    *percent = percent_;
+    return S_OK;
+}
+
+int CALLBACK CUnRar::ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPARAM p2) {
+    auto* self = reinterpret_cast<CUnRar*>(userData);
+    switch (msg) {
+    case UCM_PROCESSDATA:
+        if (self) self->OnDataProcessed(static_cast<ULONG>(p2));
+        break;
+    case UCM_NEEDPASSWORD:
+        // No password is supplied: the entry then fails to extract.
+        common::DebugOut("ERROR This rar file needs password\n");
+        break;
+    default:
+        break;
+    }
+    return 0;  // go on
+}
+
+void CUnRar::OnDataProcessed(ULONG bytes) {
+    const ULONG done = AddBytes(g_doneBytes, bytes);
+    const ULONG total = static_cast<ULONG>(g_totalBytes);
+    const INT percent = ProgressPercent(done, total);
+    {
+        common::ScopedLock lock(percentLock_);
+        percent_ = percent;
+    }
+    // Every data notification fires, changed or not; a failing sink doesn't stop the
+    // others, and how many failed is of no consequence to the extraction.
+    VARIANT arg;
+    ::VariantInit(&arg);
+    V_VT(&arg) = VT_I4;
+    V_I4(&arg) = percent;
+    DISPPARAMS params = {&arg, nullptr, 1, 0};
+    events_.FireDispatch(kOnProgress, &params);
+}
+
+const common::NameEntry* CUnRar::NameTable(size_t& size) const noexcept {
+    size = sizeof kNames / sizeof kNames[0];
+    return kNames;
+}
+
+STDMETHODIMP CUnRar::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
+                        UINT* argErr) {
+    HRESULT hr = common::CheckInvokeArgs(params, 2, result);
+    if (FAILED(hr)) return hr;
+    // Only what this call's method leaves behind may fill the exception record.
+    ::SetErrorInfo(0, nullptr);
+    switch (id) {
+    case 1: {
+        if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
+        common::Bstr archive, destination;
+        RETURN_IF_FAILED(common::ArgAsBstr(params, 1, archive.put(), 1, argErr));
+        RETURN_IF_FAILED(common::ArgAsBstr(params, 0, destination.put(), 0, argErr));
+        hr = Unpack(archive.get(), destination.get());
+        break;
+    }
+    case 2: {
+        if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+        INT percent = 0;
+        hr = PercentComplete(&percent);
+        if (SUCCEEDED(hr) && result) {
+            V_VT(result) = VT_I4;
+            V_I4(result) = percent;
+        }
+        break;
+    }
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (FAILED(hr)) common::FillExcepInfo(excep, hr);
+    return hr;
+}

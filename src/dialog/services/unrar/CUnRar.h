@@ -1,0 +1,47 @@
+#pragma once
+
+#include "dialog/module/StagehandTypes.h"
+
+// Unpacks RAR archives through bin\UnRAR.dll and reports progress as a whole-number
+// percentage: as the OnProgress event and as a value other threads may poll. One
+// object per process; the byte counters behind the percentage are process-wide.
+
+class CUnRar : public common::ComObjectRoot,
+    public common::NameTableDispatch<IUnRar>,
+    public common::ConnectionPointContainerImpl,
+    public common::ProvideClassInfo2Impl {
+public:
+    CUnRar();
+    ~CUnRar() override;
+
+    COM_INTERFACE_MAP_BEGIN(IUnRar)
+    COM_INTERFACE(IUnRar)
+    COM_INTERFACE2(IDispatch, IUnRar)
+    COM_INTERFACE(IConnectionPointContainer)
+    COM_INTERFACE(IProvideClassInfo2)
+    COM_INTERFACE2(IProvideClassInfo, IProvideClassInfo2)
+    COM_INTERFACE_MAP_END()
+
+    // IUnRar
+    STDMETHODIMP Unpack(BSTR archive, BSTR destination) override;
+    STDMETHODIMP PercentComplete(INT *percent) override;
+
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* excep, UINT* argErr) override;
+
+protected:
+    const common::NameEntry* NameTable(size_t& size) const noexcept override;
+    common::ConnectionPoint* const* Points(size_t& count) noexcept override;
+
+private:
+    // The library's progress callback; userData is the object.
+    static int CALLBACK ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPARAM p2);
+    // A chunk of `bytes` was unpacked: update the percentage and tell every sink.
+    void OnDataProcessed(ULONG bytes);
+
+    common::CriticalSection percentLock_;
+    INT percent_ = 0;  // guarded by percentLock_
+    common::ConnectionPoint propertyNotify_;
+    common::ConnectionPoint events_;
+    common::ConnectionPoint* points_[2];
+};
