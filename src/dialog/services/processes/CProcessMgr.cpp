@@ -1,5 +1,7 @@
 #include "dialog/services/processes/CProcessMgr.h"
 
+#include <wininet.h>
+
 #include <shellapi.h>
 
 #include <new>
@@ -162,7 +164,15 @@ STDMETHODIMP CProcessMgr::KillProcess() {
 }
 
 STDMETHODIMP CProcessMgr::ShellExec(BSTR file) {
-    HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, common::BstrText(file), nullptr, nullptr, SW_SHOWNORMAL);
+    // The shell copies what it is given into fixed buffers: a file name longer than a
+    // path, or an address longer than the longest URL, can't be opened and is refused
+    // like any other file that fails to open.
+    const wchar_t* text = common::BstrText(file);
+    const size_t length = ::wcslen(text);
+    const bool url = ::wcsstr(text, L"://") != nullptr;
+    if (length >= (url ? static_cast<size_t>(INTERNET_MAX_URL_LENGTH) : static_cast<size_t>(MAX_PATH)))
+        return S_FALSE;
+    HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, text, nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32 ? S_OK : S_FALSE;
 }
 
