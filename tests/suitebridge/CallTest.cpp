@@ -178,6 +178,10 @@ TEST(SuiteBridgeCalls, BuffersAreNotFreedAfterTheLibraryRaised) {
 }
 
 TEST(SuiteBridgeCalls, ExceptionsTheLibraryHandlesItselfStayInside) {
+    // Under a user-mode emulator of 32-bit code, Wine's own guarded reads (IsBadReadPtr)
+    // let their access violation escape to the next handler, so the premise fails there.
+    if (::GetEnvironmentVariableW(L"INSTALLER_TESTS_EMULATED", nullptr, 0) != 0)
+        GTEST_SKIP() << "the platform's own exception handling differs under emulation";
     EngineFolder engine;
     ScopedEnv env(L"SYMCCIS_THROW", L"inner");
     ScopedEnv word(L"SYMCCIS_RIS_WORD", L"9");

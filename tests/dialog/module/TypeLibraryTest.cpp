@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
 #include <psapi.h>
 
 #include "Harness.h"

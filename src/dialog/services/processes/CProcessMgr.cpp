@@ -1,7 +1,5 @@
 #include "dialog/services/processes/CProcessMgr.h"
 
-#include <wininet.h>
-
 #include <shellapi.h>
 
 #include <new>
@@ -164,14 +162,11 @@ STDMETHODIMP CProcessMgr::KillProcess() {
 }
 
 STDMETHODIMP CProcessMgr::ShellExec(BSTR file) {
-    // The shell copies what it is given into fixed buffers: a file name longer than a
-    // path, or an address longer than the longest URL, can't be opened and is refused
-    // like any other file that fails to open.
+    // The shell copies what it is given into path-sized buffers (an address of a few
+    // hundred characters already overruns one): longer text is refused like any other
+    // file that fails to open. Pages can reach this method, so the bound is a guard.
     const wchar_t* text = common::BstrText(file);
-    const size_t length = ::wcslen(text);
-    const bool url = ::wcsstr(text, L"://") != nullptr;
-    if (length >= (url ? static_cast<size_t>(INTERNET_MAX_URL_LENGTH) : static_cast<size_t>(MAX_PATH)))
-        return S_FALSE;
+    if (::wcslen(text) >= static_cast<size_t>(MAX_PATH)) return S_FALSE;
     HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, text, nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32 ? S_OK : S_FALSE;
 }
