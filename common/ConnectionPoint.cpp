@@ -176,12 +176,10 @@ int ConnectionPoint::FireDispatch(DISPID id, DISPPARAMS* params) const {
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     int failed = 0;
     for (auto& sink : Sinks()) {
+        // Events have no result: the sink gets no result variant to fill.
         auto* disp = static_cast<IDispatch*>(sink.get());
-        VARIANT result;
-        ::VariantInit(&result);
-        HRESULT hr = disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, params ? params : &none, &result,
+        HRESULT hr = disp->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, params ? params : &none, nullptr,
                                   nullptr, nullptr);
-        ::VariantClear(&result);
         if (FAILED(hr)) ++failed;
     }
     return failed;

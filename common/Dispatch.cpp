@@ -1,6 +1,10 @@
 #include "common/Dispatch.h"
 
+#include <map>
+#include <vector>
+
 #include "common/Bstr.h"
+#include "common/CriticalSection.h"
 #include "common/Variant.h"
 
 namespace common {
@@ -21,6 +25,129 @@ HRESULT LookupNames(const NameEntry* table, size_t tableSize, LPOLESTR* names, U
         ids[i] = hit->id;
     }
     return S_OK;
+}
+
+HRESULT CheckNameLookup(LPOLESTR* names, UINT count, const DISPID* ids) noexcept {
+    if (count == 0 || !names || !ids) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i)
+        if (!names[i]) return E_INVALIDARG;
+    return S_OK;
+}
+
+namespace {
+
+// Value types whose conversion VariantChangeType decides exactly as the type
+// information's Invoke does.
+bool IsPlainValueType(VARTYPE vt) noexcept {
+    switch (vt) {
+        case VT_I1: case VT_I2: case VT_I4: case VT_INT: case VT_UI1: case VT_UI2: case VT_UI4: case VT_UINT:
+        case VT_R4: case VT_R8: case VT_BOOL: case VT_BSTR: case VT_CY: case VT_DATE: case VT_ERROR:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// What a call of one member may carry, read once from its description.
+struct Signature {
+    DISPID id;
+    INVOKEKIND kind;
+    bool varargs;
+    UINT minArgs;
+    UINT maxArgs;
+    std::vector<VARTYPE> types;  // per argument position (retval left out); VT_EMPTY: not checked
+};
+
+std::vector<Signature> ReadSignatures(ITypeInfo* ti) {
+    std::vector<Signature> out;
+    TYPEATTR* attr = nullptr;
+    if (FAILED(ti->GetTypeAttr(&attr)) || !attr) return out;
+    const WORD functions = attr->cFuncs;
+    ti->ReleaseTypeAttr(attr);
+    for (WORD i = 0; i < functions; ++i) {
+        FUNCDESC* fd = nullptr;
+        if (FAILED(ti->GetFuncDesc(i, &fd)) || !fd) continue;
+        Signature sig{fd->memid, fd->invkind, fd->cParamsOpt < 0, 0, 0, {}};
+        for (SHORT p = 0; p < fd->cParams; ++p) {
+            const USHORT pf = fd->lprgelemdescParam[p].paramdesc.wParamFlags;
+            if (pf & PARAMFLAG_FRETVAL) continue;
+            const VARTYPE vt = fd->lprgelemdescParam[p].tdesc.vt;
+            sig.types.push_back(IsPlainValueType(vt) ? vt : static_cast<VARTYPE>(VT_EMPTY));
+            ++sig.maxArgs;
+            if (!(pf & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT))) sig.minArgs = sig.maxArgs;
+        }
+        ti->ReleaseFuncDesc(fd);
+        out.push_back(std::move(sig));
+    }
+    return out;
+}
+
+// Signatures per type information; the module keeps its type information for its
+// whole life, so the pointer identifies it.
+const std::vector<Signature>* SignaturesOf(ITypeInfo* ti) noexcept {
+    static CriticalSection lock;
+    static std::map<ITypeInfo*, std::vector<Signature>>* cache = nullptr;
+    ScopedLock guard(lock);
+    try {
+        if (!cache) cache = new std::map<ITypeInfo*, std::vector<Signature>>();
+        auto it = cache->find(ti);
+        if (it == cache->end()) it = cache->emplace(ti, ReadSignatures(ti)).first;
+        return &it->second;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// The member accepts `params`; argErr names the first argument (in the caller's
+// order: 0 is the last one) that does not convert.
+HRESULT CheckAgainst(const Signature& sig, const DISPPARAMS* params, UINT* argErr) noexcept {
+    if (sig.varargs) return S_OK;
+    const UINT given = params->cArgs;
+    if (given > sig.maxArgs || given < sig.minArgs) return DISP_E_BADPARAMCOUNT;
+    if (given && !params->rgvarg) return DISP_E_BADPARAMCOUNT;
+    const UINT named = params->cNamedArgs;
+    if (named > given || (named && !params->rgdispidNamedArgs)) return DISP_E_BADPARAMCOUNT;
+    for (UINT j = 0; j < given; ++j) {
+        // Positional argument j of the block is parameter given-1-j; a property put's
+        // named value is the last parameter. Other named arguments are left to the platform.
+        UINT param;
+        if (j < named) {
+            if (params->rgdispidNamedArgs[j] != DISPID_PROPERTYPUT) continue;
+            param = sig.maxArgs - 1;
+        } else {
+            param = given - 1 - j;
+        }
+        if (param >= sig.types.size() || sig.types[param] == VT_EMPTY) continue;
+        const VARIANT* arg = &params->rgvarg[j];
+        if (V_VT(arg) == (VT_BYREF | VT_VARIANT)) arg = V_VARIANTREF(arg);
+        if (!arg) return DISP_E_TYPEMISMATCH;
+        VARIANT probe;
+        ::VariantInit(&probe);
+        const HRESULT hr = ::VariantChangeType(&probe, const_cast<VARIANT*>(arg), 0, sig.types[param]);
+        ::VariantClear(&probe);
+        if (FAILED(hr)) {
+            if (argErr) *argErr = j;
+            return DISP_E_TYPEMISMATCH;
+        }
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT CheckTypeInfoCall(ITypeInfo* ti, DISPID id, WORD flags, const DISPPARAMS* params, UINT* argErr) noexcept {
+    if (!params) return E_INVALIDARG;
+    const std::vector<Signature>* signatures = SignaturesOf(ti);
+    if (!signatures) return S_OK;
+    // A property get and put (or a method) may share the id: the call passes when any
+    // description of the id that its flags name accepts it.
+    HRESULT verdict = S_OK;
+    for (const Signature& sig : *signatures) {
+        if (sig.id != id || !(sig.kind & flags)) continue;
+        verdict = CheckAgainst(sig, params, argErr);
+        if (SUCCEEDED(verdict)) return S_OK;
+    }
+    return verdict;
 }
 
 HRESULT CheckInvokeArgs(const DISPPARAMS* params, UINT maxArgs, VARIANT* result) noexcept {

@@ -31,14 +31,28 @@ public:
     }
 };
 
+// Checks a GetIDsOfNames call before it reaches a type information: at least one
+// name, no null array or name, a place for the ids (E_INVALIDARG otherwise).
+HRESULT CheckNameLookup(LPOLESTR* names, UINT count, const DISPID* ids) noexcept;
+
+// Checks an Invoke call against the member's description in `ti` before the type
+// information converts the arguments: the argument count (optional and defaulted
+// parameters may be left out; the retval is not an argument) and whether each plain
+// value argument converts to its parameter's type. The platform's Invoke leaks the
+// arguments it converted when it rejects a call, so such calls never reach it.
+// S_OK also when the member is unknown (the type information answers that itself).
+HRESULT CheckTypeInfoCall(ITypeInfo* ti, DISPID id, WORD flags, const DISPPARAMS* params, UINT* argErr) noexcept;
+
 // IDispatch through the type information of the dual interface Itf: names are
 // matched without regard to case and calls go through the interface's vtable.
 template <class Itf>
 class TypeLibDispatch : public DispatchTypeInfo<Itf> {
 public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        HRESULT hr = CheckNameLookup(names, count, ids);
+        if (FAILED(hr)) return hr;
         ComPtr<ITypeInfo> ti;
-        HRESULT hr = ModuleTypeInfo(__uuidof(Itf), ti.put());
+        hr = ModuleTypeInfo(__uuidof(Itf), ti.put());
         if (FAILED(hr)) return hr;
         return ti->GetIDsOfNames(names, count, ids);
     }
@@ -46,6 +60,8 @@ public:
                         EXCEPINFO* excep, UINT* argErr) override {
         ComPtr<ITypeInfo> ti;
         HRESULT hr = ModuleTypeInfo(__uuidof(Itf), ti.put());
+        if (FAILED(hr)) return hr;
+        hr = CheckTypeInfoCall(ti.get(), id, flags, params, argErr);
         if (FAILED(hr)) return hr;
         return ti->Invoke(static_cast<Itf*>(this), id, flags, params, result, excep, argErr);
     }

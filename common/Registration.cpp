@@ -79,8 +79,10 @@ HRESULT UnregisterAppId(const ServerRegistration& server) {
     LONG e = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"AppID", 0, KEY_READ | KEY_WRITE, appIds.put());
     if (e == ERROR_FILE_NOT_FOUND) return S_OK;
     RETURN_IF_WIN32_ERROR(e);
-    RETURN_IF_FAILED(DeleteTree(appIds.get(), server.appId));
-    return DeleteTree(appIds.get(), std::wstring(server.name) + L".DLL");
+    // Both keys are tried whatever happens to the first; the first failure is reported.
+    const HRESULT first = DeleteTree(appIds.get(), server.appId);
+    const HRESULT second = DeleteTree(appIds.get(), std::wstring(server.name) + L".DLL");
+    return FAILED(first) ? first : second;
 }
 
 HRESULT RegisterClassKeys(const ClassRegistration& cls, const ServerRegistration& server,

@@ -61,8 +61,9 @@ void Cleanup::WaitForMutex(const wchar_t* name) {
     Log(name);
     common::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, name));
     if (!mutex) {
+        const DWORD error = ::GetLastError();  // before the debug output can change it
         Log("CreateMutex FAILED");
-        LogErrorCode(::GetLastError());
+        LogErrorCode(error);
         return;
     }
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {

@@ -82,39 +82,42 @@ bool FolderGuard::Covers(const wchar_t* folder, const wchar_t* protectedPath) {
     return protectedPath[i] == L'\0' || protectedPath[i] == L'\\' || (i > 0 && folder[i - 1] == L'\\');
 }
 
-bool FolderGuard::IsProtected(const wchar_t* normalized) {
+template <typename Visit>
+bool FolderGuard::AnyProtectedFolder(Visit&& visit) {
     wchar_t path[MAX_PATH];
-    wchar_t norm[MAX_PATH];
-    auto covers = [&](const wchar_t* candidate) {
-        return candidate[0] && Normalize(candidate, norm) && Covers(normalized, norm);
-    };
 
-    if (::GetWindowsDirectoryW(path, MAX_PATH) - 1u < MAX_PATH - 1u && covers(path)) return true;
-    if (::GetSystemWindowsDirectoryW(path, MAX_PATH) - 1u < MAX_PATH - 1u && covers(path)) return true;
-    if (::GetSystemDirectoryW(path, MAX_PATH) - 1u < MAX_PATH - 1u && covers(path)) return true;
+    if (::GetWindowsDirectoryW(path, MAX_PATH) - 1u < MAX_PATH - 1u && visit(path)) return true;
+    if (::GetSystemWindowsDirectoryW(path, MAX_PATH) - 1u < MAX_PATH - 1u && visit(path)) return true;
+    if (::GetSystemDirectoryW(path, MAX_PATH) - 1u < MAX_PATH - 1u && visit(path)) return true;
+    // The temporary folder itself (a folder below it may be cleaned up).
+    if (::GetTempPathW(MAX_PATH, path) - 1u < MAX_PATH - 1u && visit(path)) return true;
 
-    static const int kFolders[] = {CSIDL_WINDOWS,         CSIDL_SYSTEM,        CSIDL_SYSTEMX86,
-                                   CSIDL_PROGRAM_FILES,   CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
-                                   CSIDL_COMMON_APPDATA,  CSIDL_PROFILE,       CSIDL_COMMON_DOCUMENTS};
+    static const int kFolders[] = {CSIDL_WINDOWS,          CSIDL_SYSTEM,           CSIDL_SYSTEMX86,
+                                   CSIDL_PROGRAM_FILES,    CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
+                                   CSIDL_COMMON_APPDATA,   CSIDL_PROFILE,          CSIDL_COMMON_DOCUMENTS,
+                                   CSIDL_PERSONAL,         CSIDL_DESKTOPDIRECTORY, CSIDL_APPDATA,
+                                   CSIDL_LOCAL_APPDATA};
     for (int csidl : kFolders) {
         if (::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) continue;
-        if (covers(path)) return true;
+        if (visit(path)) return true;
         if (csidl == CSIDL_PROFILE) {
             // The folder holding every user's profile.
             int len = ::lstrlenW(path);
             while (len > 0 && !IsSlash(path[len - 1])) --len;
             while (len > 0 && IsSlash(path[len - 1])) --len;
             path[len] = L'\0';
-            if (len > 2 && covers(path)) return true;
+            if (len > 2 && visit(path)) return true;
         }
     }
 
-    static const wchar_t* const kVariables[] = {L"ProgramFiles", L"ProgramW6432", L"CommonProgramFiles",
+    static const wchar_t* const kVariables[] = {L"ProgramFiles", L"ProgramW6432",    L"CommonProgramFiles",
                                                 L"ProgramData",  L"ALLUSERSPROFILE", L"USERPROFILE",
-                                                L"PUBLIC",       L"SystemRoot",   L"windir"};
+                                                L"PUBLIC",       L"SystemRoot",      L"windir",
+                                                L"TEMP",         L"TMP",             L"APPDATA",
+                                                L"LOCALAPPDATA"};
     for (const wchar_t* name : kVariables) {
         DWORD n = ::GetEnvironmentVariableW(name, path, MAX_PATH);
-        if (n > 0 && n < MAX_PATH && covers(path)) return true;
+        if (n > 0 && n < MAX_PATH && visit(path)) return true;
     }
 
     // The profiles folder as the system records it.
@@ -129,10 +132,59 @@ bool FolderGuard::IsProtected(const wchar_t* normalized) {
             (type == REG_SZ || type == REG_EXPAND_SZ)) {
             raw[bytes / sizeof(wchar_t)] = L'\0';
             DWORD n = ::ExpandEnvironmentStringsW(raw, path, MAX_PATH);
-            if (n > 0 && n <= MAX_PATH && covers(path)) return true;
+            if (n > 0 && n <= MAX_PATH && visit(path)) return true;
         }
     }
     return false;
+}
+
+bool FolderGuard::IsProtected(const wchar_t* normalized) {
+    wchar_t norm[MAX_PATH];
+    return AnyProtectedFolder([&](const wchar_t* candidate) {
+        return candidate[0] && Normalize(candidate, norm) && Covers(normalized, norm);
+    });
+}
+
+bool FolderGuard::ReadIdentity(const wchar_t* path, Identity& id) {
+    // No access rights are needed to read a folder's identity; backup semantics open
+    // folders, and junctions are followed to the folder they name.
+    common::UniqueHandle folder(::CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(folder.get(), &info)) return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.indexHigh = info.nFileIndexHigh;
+    id.indexLow = info.nFileIndexLow;
+    return true;
+}
+
+bool FolderGuard::IsProtectedIdentity(const Identity& target) {
+    return AnyProtectedFolder([&](const wchar_t* candidate) {
+        // The protected folder and each of its ancestors, as the file system knows them.
+        wchar_t path[MAX_PATH];
+        if (!candidate[0] || !Normalize(candidate, path)) return false;
+        for (int len = ::lstrlenW(path); len > 0;) {
+            Identity id;
+            if (ReadIdentity(path, id) && id == target) return true;
+            while (len > 0 && path[len - 1] != L'\\') --len;   // up to the parent's separator
+            if (len <= 3) break;                               // the root is refused on its own
+            path[--len] = L'\0';
+        }
+        return false;
+    });
+}
+
+bool FolderGuard::IsAdministrativeShare(const wchar_t* normalized) {
+    // \\host\share\...: shares whose name ends in "$" (C$, ADMIN$, ...) expose whole
+    // drives and the Windows folder whatever the host is called.
+    if (normalized[0] != L'\\' || normalized[1] != L'\\') return false;
+    const wchar_t* share = normalized + 2;
+    while (*share && *share != L'\\') ++share;
+    if (!*share) return false;
+    const wchar_t* end = ++share;
+    while (*end && *end != L'\\') ++end;
+    return end > share && end[-1] == L'$';
 }
 
 bool FolderGuard::MayRemove(const wchar_t* folder) {
@@ -158,7 +210,18 @@ bool FolderGuard::MayRemove(const wchar_t* folder) {
         Refuse("cleanup refused, drive or share root: ", folder);
         return false;
     }
+    if (IsAdministrativeShare(normalized)) {
+        Refuse("cleanup refused, administrative share: ", folder);
+        return false;
+    }
     if (IsProtected(normalized)) {
+        Refuse("cleanup refused, system or profile folder: ", folder);
+        return false;
+    }
+    // Another name for a protected folder (a share, a substituted drive, a junction)
+    // passes the text comparison; the file system's identity of the folder does not.
+    Identity id;
+    if (ReadIdentity(normalized, id) && IsProtectedIdentity(id)) {
         Refuse("cleanup refused, system or profile folder: ", folder);
         return false;
     }

@@ -25,6 +25,23 @@ private:
     // True when `folder` is `protectedPath` or one of its ancestors.
     static bool Covers(const wchar_t* folder, const wchar_t* protectedPath);
     static bool IsProtected(const wchar_t* normalized);
+    static bool IsAdministrativeShare(const wchar_t* normalized);
+
+    // A folder as the file system identifies it, whatever the path that reached it.
+    struct Identity {
+        DWORD volume = 0;
+        DWORD indexHigh = 0;
+        DWORD indexLow = 0;
+        bool operator==(const Identity& o) const {
+            return volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow;
+        }
+    };
+    static bool ReadIdentity(const wchar_t* path, Identity& id);
+    // True when the identity is that of a protected folder or of one of its ancestors.
+    static bool IsProtectedIdentity(const Identity& id);
+    // Calls visit(path) for each protected folder until it returns true.
+    template <typename Visit>
+    static bool AnyProtectedFolder(Visit&& visit);
 };
 
 }  // namespace ignition

@@ -1,6 +1,7 @@
 #include "launcher/Launcher.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include "common/Handle.h"
 #include "launcher/Cleanup.h"
@@ -123,10 +124,14 @@ bool Launcher::RunAndWait(const wchar_t* application, wchar_t* commandLine, DWOR
 
 DWORD Launcher::Unregister(const wchar_t* windowsDir) {
     // The Windows folder has fewer than MAX_PATH characters, so both texts fit.
+    // The program path is quoted only when the Windows folder contains a blank, so the
+    // program sees its own name as one argument; otherwise the text stays as it always was.
     wchar_t command[MAX_PATH + 64];
-    ::wsprintfW(command, L"%s\\system32\\regsvr32 /s /u .\\bin\\stagehand.dll", windowsDir);
-    // The command line stays as it is; naming the program as well keeps CreateProcessW
-    // from trying shorter names when the Windows folder contains a blank.
+    const bool quote = ::StrChrW(windowsDir, L' ') != nullptr;
+    ::wsprintfW(command, quote ? L"\"%s\\system32\\regsvr32\" /s /u .\\bin\\stagehand.dll"
+                               : L"%s\\system32\\regsvr32 /s /u .\\bin\\stagehand.dll",
+                windowsDir);
+    // Naming the program as well keeps CreateProcessW from trying shorter names.
     wchar_t program[MAX_PATH + 32];
     ::wsprintfW(program, L"%s\\system32\\regsvr32.exe", windowsDir);
     DWORD code = 0;

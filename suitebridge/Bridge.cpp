@@ -125,7 +125,9 @@ HRESULT CheckCriteria(lua_State* L, CallCriteriaCheckerFn fn, lua_Number number,
     if (!buffers.Allocated()) return E_OUTOFMEMORY;
     CriteriaCall call = {fn, {s[0].c_str(), s[1].c_str(), s[2].c_str()}, TruncateToInt(number), &buffers,
                          lua_toboolean(L, 5) ? TRUE : FALSE};
-    const HRESULT hr = CallGuarded(&InvokeCriteria, &call);
+    bool raised = false;
+    const HRESULT hr = CallGuarded(&InvokeCriteria, &call, &raised);
+    if (raised) buffers.Abandon();
     if (FAILED(hr)) return hr;
     return buffers.Text(0, first) && buffers.Text(1, second) ? hr : E_OUTOFMEMORY;
 }

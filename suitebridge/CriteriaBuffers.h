@@ -21,6 +21,9 @@ public:
     CriteriaBuffers& operator=(const CriteriaBuffers&) = delete;
 
     bool Allocated() const { return original_[0] && original_[1]; }
+    // After the library raised an exception its buffers may already be freed or
+    // replaced by blocks it never finished: they are left alone (leaked), never freed twice.
+    void Abandon() { current_[0] = current_[1] = original_[0] = original_[1] = nullptr; }
     // The addresses handed to the library.
     wchar_t** First() { return &current_[0]; }
     wchar_t** Second() { return &current_[1]; }

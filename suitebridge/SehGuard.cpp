@@ -58,13 +58,15 @@ extern "C" EXCEPTION_DISPOSITION __cdecl GuardHandler(EXCEPTION_RECORD* record, 
 
 }  // namespace
 
-__attribute__((noinline)) HRESULT CallGuarded(HRESULT (*call)(void* context), void* context) {
+__attribute__((noinline)) HRESULT CallGuarded(HRESULT (*call)(void* context), void* context, bool* raised) {
+    if (raised) *raised = false;
     GuardFrame frame;
     frame.next = ChainHead();
     frame.handler = reinterpret_cast<void*>(&GuardHandler);
     if (__builtin_setjmp(frame.resume)) {
         // Back from the handler: the unwind left our frame at the head; remove it.
         SetChainHead(static_cast<volatile GuardFrame&>(frame).next);
+        if (bool* volatile flag = raised) *flag = true;
         return kExceptionResult;
     }
     SetChainHead(&frame);

@@ -13,6 +13,7 @@ constexpr HRESULT kExceptionResult = static_cast<HRESULT>(0x8000FFFFL);
 // Runs call(context) and returns its result, or kExceptionResult when an exception
 // escaped from it. The frames of the failed call are unwound (their own handlers run)
 // before the guard returns.
-HRESULT CallGuarded(HRESULT (*call)(void* context), void* context);
+// `raised`, when given, tells whether the call ended in an exception.
+HRESULT CallGuarded(HRESULT (*call)(void* context), void* context, bool* raised = nullptr);
 
 }  // namespace suitebridge

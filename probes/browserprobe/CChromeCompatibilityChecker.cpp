@@ -88,11 +88,15 @@ STDMETHODIMP CChromeCompatibilityChecker::StartGoogleChrome() {
     wchar_t path[MAX_PATH];
     if (!QuotedProgramPath(command.data(), path)) return S_FALSE;
 
-    // The command line is the bare path, without quotation marks or arguments. The path
-    // is also named as the program itself, so a path with spaces starts that very file
-    // and never a program named after a leading part of it.
-    wchar_t commandLine[MAX_PATH];
-    std::wmemcpy(commandLine, path, MAX_PATH);
+    // The command line is the quoted path without arguments, so the browser sees its own
+    // path as one argument even when it contains blanks. The path is also named as the
+    // program itself, so that very file starts and never one named after a leading part.
+    wchar_t commandLine[MAX_PATH + 2];
+    const size_t length = std::wcslen(path);
+    commandLine[0] = L'"';
+    std::wmemcpy(commandLine + 1, path, length);
+    commandLine[length + 1] = L'"';
+    commandLine[length + 2] = L'\0';
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};

@@ -187,6 +187,67 @@ TEST(Cleanup, RefusesRootsSystemAndProfileFoldersWithoutTouchingThem) {
     ::DeleteFileW(windowsLog.c_str());
 }
 
+// Other names for protected folders: administrative shares of this machine under any
+// host name, the prefix's Z: drive reaching C:\windows through the Unix file system, and
+// the user's own folders, which text comparison of ancestors alone let through.
+TEST(Cleanup, RefusesOtherNamesForProtectedFoldersAndTheUsersOwnFolders) {
+    InstallerFolder installer;
+    wchar_t windows[MAX_PATH], system[MAX_PATH], temp[MAX_PATH], computer[MAX_COMPUTERNAME_LENGTH + 1];
+    ASSERT_GT(::GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+    ASSERT_GT(::GetSystemDirectoryW(system, MAX_PATH), 0u);
+    ASSERT_GT(::GetTempPathW(MAX_PATH, temp), 0u);
+    DWORD computerLen = MAX_COMPUTERNAME_LENGTH + 1;
+    ASSERT_TRUE(::GetComputerNameW(computer, &computerLen));
+    std::wstring tempFolder(temp);
+    while (!tempFolder.empty() && tempFolder.back() == L'\\') tempFolder.pop_back();
+
+    // C:\windows\system32 as the Unix file system reaches it through drive Z:.
+    wchar_t prefix[MAX_PATH];
+    const DWORD prefixLen = ::GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+    ASSERT_TRUE(prefixLen > 0 && prefixLen < MAX_PATH);
+    std::wstring viaZ = L"Z:" + std::wstring(prefix) + L"\\drive_c" + std::wstring(system).substr(2);
+    for (wchar_t& c : viaZ)
+        if (c == L'/') c = L'\\';
+    ASSERT_TRUE(harness::DirExists(viaZ)) << harness::Narrow(viaZ);
+
+    const std::wstring sentinel = harness::Join(system, L"installLog.txt");
+    harness::WriteFile(sentinel, "keep");
+    launchertest::RegistryValueGuard runOnce(HKEY_LOCAL_MACHINE, kRunOnceKey, L"ZOZuzirorir");
+    ClearRunOnceValue();
+
+    const std::wstring windowsTail = std::wstring(windows).substr(3);
+    const std::pair<std::wstring, const char*> cases[] = {
+        {L"\\\\localhost\\C$\\" + windowsTail, "administrative share"},
+        {L"\\\\127.0.0.1\\c$\\" + windowsTail + L"\\system32", "administrative share"},
+        {L"\\\\" + std::wstring(computer) + L"\\ADMIN$\\system32", "administrative share"},
+        {viaZ, "system or profile folder"},
+        {KnownFolder(CSIDL_PERSONAL), "system or profile folder"},
+        {KnownFolder(CSIDL_DESKTOPDIRECTORY), "system or profile folder"},
+        {KnownFolder(CSIDL_APPDATA), "system or profile folder"},
+        {KnownFolder(CSIDL_LOCAL_APPDATA), "system or profile folder"},
+        {tempFolder, "system or profile folder"},
+    };
+    for (const auto& [folder, reason] : cases) {
+        ASSERT_FALSE(folder.empty());
+        RunResult r = RunCleanup(installer, folder);
+        EXPECT_EQ(0u, r.exitCode) << harness::Narrow(folder);
+        std::vector<std::string> expected = StartLines(installer, folder);
+        expected.push_back(std::string("cleanup refused, ") + reason + ": ");
+        expected.push_back(harness::Narrow(folder));
+        EXPECT_EQ(expected, r.debug) << harness::Narrow(folder);
+    }
+    EXPECT_EQ("keep", harness::ReadFile(sentinel));
+    EXPECT_EQ(L"<missing>", RunOnceValue());
+    ::DeleteFileW(sentinel.c_str());
+
+    // A folder of its own below the temporary folder is still cleaned up.
+    const std::wstring game = harness::Join(tempFolder, L"cleanup-guard-game");
+    Populate(game);
+    RunResult r = RunCleanup(installer, game);
+    EXPECT_EQ(0u, r.exitCode);
+    EXPECT_FALSE(harness::DirExists(game));
+}
+
 TEST(Cleanup, WaitsWhileAnotherProcessHoldsEitherMutex) {
     for (const wchar_t* mutex : {L"RUDU2InstallerInst", L"RUDU2MrClean"}) {
         for (const wchar_t* mode : {L"hold", L"abandon"}) {

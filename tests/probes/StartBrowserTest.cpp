@@ -68,8 +68,8 @@ TEST_F(StartBrowser, QuotedPathWithArgumentsStartsOnlyThePath) {
     Started s = CallStart();
     EXPECT_HR(S_OK, s.hr);
     ASSERT_TRUE(browser.WaitForLine("window", 5000));
-    EXPECT_EQ((std::vector<std::string>{harness::Narrow(path)}), browser.Values("cmdline"))
-        << "the bare path: no quotation marks, no arguments";
+    EXPECT_EQ((std::vector<std::string>{"\"" + harness::Narrow(path) + "\""}), browser.Values("cmdline"))
+        << "the quoted path, no arguments";
     ASSERT_EQ(1u, browser.Values("module").size());
     EXPECT_EQ(Lower(harness::Narrow(path)), Lower(browser.Values("module")[0]));
 }
@@ -84,7 +84,8 @@ TEST_F(StartBrowser, PathWithSpacesStartsThatVeryFile) {
     ASSERT_TRUE(browser.WaitForLine("window", 5000));
     ASSERT_EQ(1u, browser.Values("module").size());
     EXPECT_EQ(Lower(harness::Narrow(path)), Lower(browser.Values("module")[0]));
-    EXPECT_EQ((std::vector<std::string>{harness::Narrow(path)}), browser.Values("cmdline"));
+    EXPECT_EQ((std::vector<std::string>{"\"" + harness::Narrow(path) + "\""}), browser.Values("cmdline"));
+    EXPECT_EQ((std::vector<std::string>{"1"}), browser.Values("argc")) << "the path arrives as one argument";
 }
 
 TEST_F(StartBrowser, PathThatDoesNotFitAPathBufferStartsNothing) {

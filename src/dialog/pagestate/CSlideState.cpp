@@ -210,9 +210,16 @@ STDMETHODIMP CSlideState::put_InstallPath(BSTR newVal) {
 STDMETHODIMP CSlideState::get_InstallPathLuaCompatible(BSTR* pVal) {
     RETURN_IF_NULL(pVal);
     *pVal = nullptr;
+    // A page may replace the path on the UI thread meanwhile: work on a copy taken under the lock.
+    common::Bstr path;
+    {
+        common::ScopedLock guard(stateLock_);
+        path = common::Bstr(installPath_.c_str(), installPath_.length());
+    }
+    if (!path) return E_OUTOFMEMORY;
     char narrow[kLuaPathBufferSize];
     narrow[0] = '\0';
-    RETURN_IF_FAILED(GetLuaCompatiblePathImplementation(installPath_.c_str(), narrow));
+    RETURN_IF_FAILED(GetLuaCompatiblePathImplementation(path.c_str(), narrow));
     narrow[kLuaPathBufferSize - 1] = '\0';
     int n = ::MultiByteToWideChar(CP_THREAD_ACP, 0, narrow, -1, nullptr, 0);
     if (n <= 0) return common::HResultFromLastError();

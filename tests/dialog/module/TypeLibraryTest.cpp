@@ -6,7 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+#include <psapi.h>
+
 #include "Harness.h"
+#include "common/Bstr.h"
 #include "stagehand.h"
 
 using common::ComPtr;
@@ -168,4 +172,96 @@ TEST(TypeLibrary, NameTableStopsAtTheFirstUnknownName) {
     EXPECT_EQ(9, ids[0]);
     EXPECT_EQ(-7, ids[1]);
     EXPECT_EQ(-7, ids[2]);
+}
+
+// Name lookups that a careless caller makes: no names, a null array, a null name. They
+// must be refused before they reach the type information (which reads the array
+// unchecked), on every class whatever dispatcher serves it.
+TEST(TypeLibrary, MalformedNameLookupsAreRefusedOnEveryClass) {
+    for (const Entry& e : kEntries) {
+        auto obj = harness::Create(e.progId);
+        ASSERT_TRUE(obj) << harness::Narrow(e.progId);
+        DISPID ids[2] = {-7, -7};
+        LPOLESTR nullName[1] = {nullptr};
+        const HRESULT nullArray = obj->GetIDsOfNames(IID_NULL, nullptr, 1, LOCALE_USER_DEFAULT, ids);
+        EXPECT_TRUE(nullArray == E_INVALIDARG || nullArray == E_POINTER) << harness::Narrow(e.progId);
+        EXPECT_TRUE(FAILED(obj->GetIDsOfNames(IID_NULL, nullName, 1, LOCALE_USER_DEFAULT, ids)))
+            << harness::Narrow(e.progId);
+        LPOLESTR one[1] = {const_cast<LPOLESTR>(L"x")};
+        EXPECT_TRUE(FAILED(obj->GetIDsOfNames(IID_NULL, one, 1, LOCALE_USER_DEFAULT, nullptr)))
+            << harness::Narrow(e.progId);
+        // No names at all: nothing to look up, nothing written.
+        const HRESULT none = obj->GetIDsOfNames(IID_NULL, nullptr, 0, LOCALE_USER_DEFAULT, ids);
+        EXPECT_TRUE(none == E_INVALIDARG || none == S_OK) << harness::Narrow(e.progId);
+        EXPECT_EQ(-7, ids[0]);
+    }
+}
+
+namespace {
+
+// An object that counts the references others hold to it.
+class Counted : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ::InterlockedIncrement(&refs); }
+    STDMETHODIMP_(ULONG) Release() override { return ::InterlockedDecrement(&refs); }
+    STDMETHODIMP GetTypeInfoCount(UINT* n) override { return n ? (*n = 0, S_OK) : E_POINTER; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+    LONG refs = 1;
+};
+
+SIZE_T PrivateBytes() {
+    PROCESS_MEMORY_COUNTERS counters = {sizeof counters};
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PagefileUsage;
+}
+
+}  // namespace
+
+// Calls the type information would reject after converting their arguments (wrong count,
+// an argument that does not convert) are refused first: the converted copies of a long
+// text and references to a passed object are never left behind.
+TEST(TypeLibrary, RejectedCallsKeepNeitherMemoryNorReferences) {
+    auto mgr = harness::Create(L"PebbleUtil.ProcessMgr");
+    ASSERT_TRUE(mgr);
+    const DISPID sleep = harness::DispId(mgr.get(), L"Sleep");
+    Counted object;
+    common::Bstr text(std::wstring(65536, L'x').c_str());
+    ASSERT_TRUE(text);
+    VARIANT args[2];
+    ::VariantInit(&args[0]);
+    V_VT(&args[0]) = VT_DISPATCH;
+    V_DISPATCH(&args[0]) = &object;
+    ::VariantInit(&args[1]);
+    V_VT(&args[1]) = VT_BSTR;
+    V_BSTR(&args[1]) = text.get();
+    const SIZE_T before = PrivateBytes();
+    for (int i = 0; i < 300; ++i) {
+        DISPPARAMS tooMany = {args, nullptr, 2, 0};
+        EXPECT_HR(DISP_E_BADPARAMCOUNT, mgr->Invoke(sleep, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &tooMany,
+                                                    nullptr, nullptr, nullptr));
+        DISPPARAMS wrongType = {&args[1], nullptr, 1, 0};
+        UINT argErr = 99;
+        EXPECT_HR(DISP_E_TYPEMISMATCH, mgr->Invoke(sleep, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                                   &wrongType, nullptr, nullptr, &argErr));
+        EXPECT_EQ(0u, argErr);
+    }
+    EXPECT_EQ(1, object.refs);
+    // 300 leaked copies of the text would be about 40 MB.
+    EXPECT_LT(PrivateBytes(), before + 4 * 1024 * 1024);
+    // The same member still answers a well-formed call.
+    harness::CallOk(mgr.get(), L"Sleep", {harness::UI4(1)});
 }

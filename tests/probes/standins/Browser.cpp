@@ -6,6 +6,7 @@
 //   PROBE_BROWSER_DELAY_MS     milliseconds before the window opens; "never" opens none (default 0);
 //   PROBE_BROWSER_LIFETIME_MS  milliseconds after start when the program ends (default 15000).
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,8 +51,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     const DWORD start = ::GetTickCount();
     wchar_t module[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+    int argc = 0;
+    if (LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) ::LocalFree(argv);
     Log("pid=" + std::to_string(::GetCurrentProcessId()) + "\nmodule=" + Utf8(module) +
-        "\ncmdline=" + Utf8(::GetCommandLineW()) + "\n");
+        "\ncmdline=" + Utf8(::GetCommandLineW()) + "\nargc=" + std::to_string(argc) + "\n");
 
     const DWORD lifetime = Setting("PROBE_BROWSER_LIFETIME_MS", 15000);
     char delayText[32] = "0";

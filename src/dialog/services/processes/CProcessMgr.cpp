@@ -162,7 +162,12 @@ STDMETHODIMP CProcessMgr::KillProcess() {
 }
 
 STDMETHODIMP CProcessMgr::ShellExec(BSTR file) {
-    HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, common::BstrText(file), nullptr, nullptr, SW_SHOWNORMAL);
+    // The shell copies what it is given into path-sized buffers (an address of a few
+    // hundred characters already overruns one): longer text is refused like any other
+    // file that fails to open. Pages can reach this method, so the bound is a guard.
+    const wchar_t* text = common::BstrText(file);
+    if (::wcslen(text) >= static_cast<size_t>(MAX_PATH)) return S_FALSE;
+    HINSTANCE result = ::ShellExecuteW(nullptr, nullptr, text, nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32 ? S_OK : S_FALSE;
 }
 

@@ -16,8 +16,12 @@ bool CProcessTree::IsRundllHost(const wchar_t* exeName) noexcept {
 }
 
 namespace {
+// From Vista on, protected and system processes refuse PROCESS_QUERY_INFORMATION but
+// grant the limited right, which is enough for their times; older systems know only
+// the full right (and refuse the unknown limited one).
 ULONGLONG CreationTime(DWORD pid) {
-    common::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+    common::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process) process.reset(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
     FILETIME created, exited, kernel, user;
     if (!process || !::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return 0;
     return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
@@ -46,9 +50,12 @@ void CProcessTree::Add(DWORD pid, DWORD parentPid, const wchar_t* exeName, ULONG
 }
 
 bool CProcessTree::IsChildOf(DWORD child, DWORD parent) const {
+    // A process whose age is unknown could be anyone's: it is never taken for a child
+    // (killing it, or waiting for it forever, would hit an unrelated process).
     auto c = created_.find(child);
+    if (c == created_.end()) return false;
     auto p = created_.find(parent);
-    return c == created_.end() || p == created_.end() || c->second >= p->second;
+    return p == created_.end() || c->second >= p->second;
 }
 
 std::vector<DWORD> CProcessTree::Descendants(DWORD pid) const {

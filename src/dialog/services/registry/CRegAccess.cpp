@@ -360,6 +360,11 @@ STDMETHODIMP CRegAccess::InstallProgramType(BSTR* wszProgramToRun, BSTR* szArg, 
                                             VARIANT_BOOL bIEAlwaysOpen) {
     const wchar_t* type = common::BstrText(wszType);
     const wchar_t* arg = common::BstrText(szArg);
+    if (!*type) {
+        // ".<type>" would be HKEY_CLASSES_ROOT\. and the program id a bare prefix.
+        RegDebug("CRegAccess::InstallProgramType empty type, nothing written");
+        return S_FALSE;
+    }
     try {
         const std::wstring extKey = std::wstring(L".") + type;
         const std::wstring progId = kProgIdPrefix + std::wstring(type);
@@ -399,6 +404,12 @@ STDMETHODIMP CRegAccess::InstallProgramType(BSTR* wszProgramToRun, BSTR* szArg, 
 STDMETHODIMP CRegAccess::RegMimeType(BSTR* ext, BSTR* mime) {
     const wchar_t* extension = common::BstrText(ext);
     const wchar_t* contentType = common::BstrText(mime);
+    if (!*extension || !*contentType) {
+        // An empty extension names HKEY_CLASSES_ROOT itself, an empty type the whole
+        // MIME database key.
+        RegDebug("CRegAccess::RegMimeType empty extension or MIME type, nothing written");
+        return S_FALSE;
+    }
     try {
         const std::wstring mimeKey = kMimeKeyPrefix + std::wstring(contentType);
         if (mimeKey.size() > kShortKeyChars) {

@@ -149,7 +149,20 @@ STDMETHODIMP CShellCtl::ExistingTPS(BSTR* iniFile, BSTR* tpsValue) {
     RETURN_IF_NULL(tpsValue);
     *tpsValue = nullptr;
     wchar_t value[512] = {};
-    ::GetPrivateProfileStringW(L"TPS", L"TPS", L"none_", value, 512, BstrText(iniFile));
+    // The profile reader builds the file's full path in a MAX_PATH buffer (a bare name
+    // lies in the Windows folder) and overruns it for longer names: such a file can't
+    // exist, so the default answers without asking.
+    const wchar_t* name = BstrText(iniFile);
+    size_t reach = ::wcslen(name);
+    if (!::wcschr(name, L'\\') && !::wcschr(name, L'/')) {
+        wchar_t windows[MAX_PATH];
+        const UINT n = ::GetWindowsDirectoryW(windows, MAX_PATH);
+        reach += (n > 0 && n < MAX_PATH) ? n + 1 : MAX_PATH;
+    }
+    if (reach >= MAX_PATH)
+        ::lstrcpynW(value, L"none_", 512);
+    else
+        ::GetPrivateProfileStringW(L"TPS", L"TPS", L"none_", value, 512, name);
     *tpsValue = ::SysAllocString(value);
     return *tpsValue ? S_OK : E_OUTOFMEMORY;
 }

@@ -1,5 +1,7 @@
 #include "dialog/services/shell/MachineId.h"
 
+#include <new>
+
 #include <wincrypt.h>
 #include <cpuid.h>
 
@@ -142,13 +144,21 @@ void MachineId::ProcessorBlock(Block& block) const noexcept {
 
 MachineId::Digest MachineId::Compute() const noexcept {
     Digest id = {};
-    UniqueCryptProv prov = AcquireProvider();
+    // One provider for the process: acquiring and releasing it for every identifier
+    // costs the platform's provider a handle each time. It is never released.
+    static UniqueCryptProv* const shared = new (std::nothrow) UniqueCryptProv(AcquireProvider());
+    HCRYPTPROV prov = shared ? shared->get() : 0;
+    UniqueCryptProv own;
+    if (!prov) {
+        own = AcquireProvider();
+        prov = own.get();
+    }
     Block block;
-    if (ComputerNameBlock(block)) Fold(prov.get(), block, id);
-    if (WindowsVolumeBlock(block)) Fold(prov.get(), block, id);
-    if (AdapterBlock(block)) Fold(prov.get(), block, id);
+    if (ComputerNameBlock(block)) Fold(prov, block, id);
+    if (WindowsVolumeBlock(block)) Fold(prov, block, id);
+    if (AdapterBlock(block)) Fold(prov, block, id);
     ProcessorBlock(block);
-    Fold(prov.get(), block, id);
+    Fold(prov, block, id);
     return id;
 }
 

@@ -166,6 +166,16 @@ TEST(ProcessExec, ShellExecOfMissingFileIsSFalse) {
     EXPECT_HR(S_OK, direct->ShellExec(program.get()));
     // ...while a script calling late-bound sees no error either way.
     EXPECT_HR(S_OK, harness::Call(mgr.get(), L"ShellExec", {Str(dir / L"no-such-file.txt")}));
+    // Names the shell can't hold are refused before they reach it (a page may pass anything).
+    for (size_t length : {300u, 1000u, 40000u}) {
+        common::Bstr longPath((dir.path() + L"\\" + std::wstring(length, L'a')).c_str());
+        EXPECT_HR(S_FALSE, direct->ShellExec(longPath.get())) << length;
+        common::Bstr longUrl((L"nosuchscheme://" + std::wstring(length, L'b')).c_str());
+        EXPECT_HR(S_FALSE, direct->ShellExec(longUrl.get())) << length;
+    }
+    // The longest text accepted still reaches the shell safely.
+    common::Bstr longest((L"nosuchscheme://" + std::wstring(MAX_PATH - 1 - 15, L'c')).c_str());
+    EXPECT_HR(S_FALSE, direct->ShellExec(longest.get()));
 }
 
 // Once the end is seen, the watcher's thread and handles are gone; the object keeps

@@ -85,15 +85,15 @@ TEST(ProcessTree, ListingSkipsRundllBranchesAndStopsOnCycles) {
     CProcessTree tree;
     // Snapshot order: 10 (root), 11, 12, 13 (child of 11), a rundll host 14 with child 15,
     // and ids reused so that 20 -> 21 -> 22 -> 20 form a cycle.
-    tree.Add(10, 1, L"setup.exe");
-    tree.Add(11, 10, L"a.exe");
-    tree.Add(12, 10, L"b.exe");
-    tree.Add(13, 11, L"c.exe");
-    tree.Add(14, 10, L"RunDLL32.EXE");
-    tree.Add(15, 14, L"d.exe");
-    tree.Add(20, 22, L"x.exe");
-    tree.Add(21, 20, L"y.exe");
-    tree.Add(22, 21, L"z.exe");
+    tree.Add(10, 1, L"setup.exe", 100);
+    tree.Add(11, 10, L"a.exe", 110);
+    tree.Add(12, 10, L"b.exe", 120);
+    tree.Add(13, 11, L"c.exe", 130);
+    tree.Add(14, 10, L"RunDLL32.EXE", 140);
+    tree.Add(15, 14, L"d.exe", 150);
+    tree.Add(20, 22, L"x.exe", 500);
+    tree.Add(21, 20, L"y.exe", 500);
+    tree.Add(22, 21, L"z.exe", 500);
     EXPECT_EQ(std::vector<DWORD>({11, 13, 12}), tree.Descendants(10));
     EXPECT_EQ(std::vector<DWORD>({21, 22}), tree.Descendants(20));
     EXPECT_EQ(std::vector<DWORD>({22, 20}), tree.Descendants(21));
@@ -113,8 +113,8 @@ TEST(ProcessTree, ProcessOlderThanItsRecordedParentIsNoChild) {
     tree.Add(31, 30, L"services.exe", 100);
     tree.Add(33, 31, L"svchost.exe", 150);
     tree.Add(32, 30, L"child.exe", 300);
-    tree.Add(34, 30, L"unknown.exe", 0);  // creation time unreadable: kept
-    EXPECT_EQ(std::vector<DWORD>({32, 34}), tree.Descendants(30));
+    tree.Add(34, 30, L"unknown.exe", 0);  // creation time unreadable: no child
+    EXPECT_EQ(std::vector<DWORD>({32}), tree.Descendants(30));
 }
 
 TEST(ProcessTree, RundllHostsAreRecognisedInAnyCase) {

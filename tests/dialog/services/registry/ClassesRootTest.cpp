@@ -128,3 +128,27 @@ TEST(RegAccessRegMimeType, OverLongMimeTypesAreRefusedWhole) {
     EXPECT_EQ(fits, harness::StringValue(HKEY_CLASSES_ROOT, ext, L"Content Type"));
     EXPECT_EQ(ext, harness::StringValue(HKEY_CLASSES_ROOT, prefix + fits, L"Extension"));
 }
+
+// Empty names would write on HKEY_CLASSES_ROOT itself ("Content Type" on the root, a key
+// named "."), or on the MIME database key: refused, nothing written.
+TEST(RegAccessRegMimeType, EmptyNamesAreRefused) {
+    auto reg = harness::Create(L"PebbleUtil.RegAccess");
+    ASSERT_TRUE(reg);
+    const std::wstring database = L"MIME\\Database\\Content Type";
+    const std::wstring rootBefore = harness::StringValue(HKEY_CLASSES_ROOT, L"", L"Content Type");
+    const std::wstring databaseBefore = harness::StringValue(HKEY_CLASSES_ROOT, database, L"Extension");
+    const bool dotBefore = harness::KeyExists(HKEY_CLASSES_ROOT, L".");
+
+    harness::DebugCapture debug;
+    EXPECT_HR(S_OK, Call(reg.get(), L"RegMimeType", {Str(L""), Str(L"application/x-game")}));
+    EXPECT_HR(S_OK, Call(reg.get(), L"RegMimeType", {Str(L".gme"), Str(L"")}));
+    EXPECT_HR(S_OK, Call(reg.get(), L"InstallProgramType", {Str(L"C:\\b.exe"), Str(L""), Str(L""), Bool(true)}));
+    EXPECT_TRUE(debug.WaitFor("CRegAccess::InstallProgramType empty type, nothing written")) << debug.Text();
+    EXPECT_NE(std::string::npos, debug.Text().find("CRegAccess::RegMimeType empty extension or MIME type, nothing written"));
+
+    EXPECT_EQ(rootBefore, harness::StringValue(HKEY_CLASSES_ROOT, L"", L"Content Type"));
+    EXPECT_EQ(databaseBefore, harness::StringValue(HKEY_CLASSES_ROOT, database, L"Extension"));
+    EXPECT_EQ(dotBefore, harness::KeyExists(HKEY_CLASSES_ROOT, L"."));
+    EXPECT_FALSE(harness::KeyExists(HKEY_CLASSES_ROOT, L"Playdeck."));
+    EXPECT_FALSE(harness::KeyExists(HKEY_CLASSES_ROOT, L".gme"));
+}

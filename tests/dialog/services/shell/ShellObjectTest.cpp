@@ -256,6 +256,13 @@ TEST(ShellFiles, ExistingTpsReadsTheIniValueOrNone) {
     EXPECT_EQ(L"retail-42", AsString(*CallOk(shell.get(), L"ExistingTPS", {Ref(&p)}).get()));
     EXPECT_EQ(L"none_", AsString(*CallOk(shell.get(), L"ExistingTPS", {Str(dir / L"missing.ini")}).get()));
     EXPECT_EQ(L"none_", AsString(*CallOk(shell.get(), L"ExistingTPS", {Str(other)}).get()));
+    // Names too long for any file (bare names lie in the Windows folder) read as missing.
+    for (size_t length : {250u, 700u, 5000u}) {
+        EXPECT_EQ(L"none_", AsString(*CallOk(shell.get(), L"ExistingTPS", {Str(std::wstring(length, L'n') + L".ini")}).get()))
+            << length;
+        EXPECT_EQ(L"none_", AsString(*CallOk(shell.get(), L"ExistingTPS", {Str(dir / std::wstring(length, L'f'))}).get()))
+            << length;
+    }
     EXPECT_EQ(L"none_", AsString(*CallOk(shell.get(), L"ExistingTPS", {Str(nokey)}).get()));
 }
 

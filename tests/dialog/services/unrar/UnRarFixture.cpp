@@ -34,11 +34,12 @@ STDMETHODIMP ProgressSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
     return E_NOTIMPL;
 }
 
-STDMETHODIMP ProgressSink::Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                                  UINT*) {
+STDMETHODIMP ProgressSink::Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                  EXCEPINFO*, UINT*) {
     threads.push_back(::GetCurrentThreadId());
-    if (id != 1 || lcid != LOCALE_USER_DEFAULT || flags != DISPATCH_METHOD || !params || params->cArgs != 1 || params->cNamedArgs != 0 ||
-        V_VT(&params->rgvarg[0]) != VT_I4) {
+    // An event is a method call without a result variant.
+    if (id != 1 || lcid != LOCALE_USER_DEFAULT || flags != DISPATCH_METHOD || result || !params ||
+        params->cArgs != 1 || params->cNamedArgs != 0 || V_VT(&params->rgvarg[0]) != VT_I4) {
         ++malformed;
         return answer_;
     }

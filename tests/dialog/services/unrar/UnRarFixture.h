@@ -31,7 +31,7 @@ public:
 
     std::vector<LONG> values;      // OnProgress arguments, in order
     std::vector<DWORD> threads;    // the thread of each call
-    int malformed = 0;             // calls that were not OnProgress(VT_I4), a method, user locale
+    int malformed = 0;             // calls that were not OnProgress(VT_I4), a method without result, user locale
 
 private:
     LONG refs_ = 1;
