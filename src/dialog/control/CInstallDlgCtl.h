@@ -1,6 +1,8 @@
 #pragma once
 
 #include "dialog/module/StagehandTypes.h"
+#include "dialog/strings/ControlResources.h"
+#include "dialog/strings/MessageBoxes.h"
 
 class CInstallDlgCtl : public common::ComObjectRoot,
     public common::TypeLibDispatch<IInstallDlgCtl>,
@@ -64,4 +66,10 @@ public:
 protected:
 
 private:
+    // Taken by most methods and held while a message box is open.
+    common::CriticalSection controlLock_;
+    // stagehand.dll as a data file, the UI language and the message-box caption.
+    stagehand::ControlResources resources_;
+    // The message methods; the owner window is set once the main window exists.
+    stagehand::MessageBoxes messages_;
 };
