@@ -123,6 +123,8 @@ LRESULT CALLBACK CPagePlayer::MessageWindowProc(HWND hwnd, UINT msg, WPARAM wp, 
 }
 
 LRESULT CPagePlayer::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    // Page script run from here may make the host let go of the player.
+    common::ComPtr<IDispatch> keepAlive = Self();
     switch (msg) {
     case kNavigateMessage:
         OnNavigateRequest();
@@ -320,8 +322,12 @@ void CPagePlayer::NavigateFromPage(const std::wstring& url) { LOG_IF_FAILED(Requ
 common::ComPtr<IDispatch> CPagePlayer::HostExternal() {
     common::ComPtr<IDocHostUIHandler> handler;
     if (!clientSite_ || FAILED(clientSite_.As(handler))) return nullptr;
+    // Hosts hand out all kinds of objects here (some their UI handler itself, answering
+    // IDispatch through QueryInterface): only QueryInterface is trusted to be callable.
+    common::ComPtr<IDispatch> given;
+    if (FAILED(handler->GetExternal(given.put())) || !given) return nullptr;
     common::ComPtr<IDispatch> external;
-    if (FAILED(handler->GetExternal(external.put()))) return nullptr;
+    if (FAILED(given->QueryInterface(IID_IDispatch, external.put_void()))) return nullptr;
     return external;
 }
 

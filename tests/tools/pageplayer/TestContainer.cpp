@@ -128,6 +128,8 @@ STDMETHODIMP TestSite::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<IInternetSecurityManager*>(this);
     else if (riid == IID_IDocHostUIHandler)
         *ppv = static_cast<IDocHostUIHandler*>(this);
+    else if (riid == IID_IDispatch && externalIsHandler && external_)
+        return external_->QueryInterface(riid, ppv);
     else
         return E_NOINTERFACE;
     AddRef();
@@ -201,6 +203,12 @@ STDMETHODIMP TestSite::GetOptionKeyPath(LPOLESTR* key, DWORD) {
 }
 
 STDMETHODIMP TestSite::GetExternal(IDispatch** external) {
+    if (externalIsHandler) {
+        // Not an IDispatch at all: only its QueryInterface may be called.
+        *external = reinterpret_cast<IDispatch*>(static_cast<IDocHostUIHandler*>(this));
+        AddRef();
+        return S_OK;
+    }
     *external = external_.get();
     if (!*external) return S_FALSE;
     (*external)->AddRef();

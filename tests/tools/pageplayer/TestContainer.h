@@ -130,6 +130,9 @@ public:
     std::vector<GUID> askedObjects;  // the class ids of ActiveX run requests
     int activations = 0;
     int deactivations = 0;
+    // GetExternal hands out the UI handler itself, whose QueryInterface answers
+    // IDispatch with the external object (as the product's host does).
+    bool externalIsHandler = false;
 
 private:
     volatile LONG refs_ = 1;
