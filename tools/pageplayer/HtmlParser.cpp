@@ -209,6 +209,10 @@ void HtmlParser::Characters() {
     if (end == std::wstring::npos) end = html_.size();
     const std::wstring text = DecodeEntities(html_.substr(pos_, end - pos_));
     pos_ = end;
+    // Visible text ends an open head, as body content does.
+    if (open_.size() > 1 && open_.back()->Is(L"head") &&
+        text.find_first_not_of(L" \t\n\f") != std::wstring::npos)
+        open_.pop_back();
     auto& parent = open_.back();
     if (!parent->children().empty() && !parent->children().back()->IsElement()) {
         auto& last = parent->children().back();
@@ -234,6 +238,10 @@ void HtmlParser::CloseImplied(const std::wstring& tag) {
             if (OneOf(t, stops)) return;
         }
     };
+    // Content that belongs in the body ends an open head (pages often omit </head>).
+    if (!OneOf(tag, {L"html", L"head", L"title", L"meta", L"link", L"style", L"script", L"base", L"noscript",
+                     L"template"}))
+        close({L"head"}, {});
     if (OneOf(tag, {L"p", L"div", L"ul", L"ol", L"dl", L"table", L"h1", L"h2", L"h3", L"h4", L"h5", L"h6", L"form",
                     L"pre", L"blockquote", L"hr", L"center", L"section", L"header", L"footer", L"nav", L"article",
                     L"address", L"fieldset"}))

@@ -214,6 +214,10 @@ common::ComPtr<IDispatch> Page::Handler(const DomNode::Ptr& node, const wchar_t*
     return function;
 }
 
+void Page::ForgetHandler(const DomNode::Ptr& node, const std::wstring& attribute) {
+    handlers_.erase(std::make_pair(static_cast<const DomNode*>(node.get()), attribute));
+}
+
 HRESULT Page::Call(IDispatch* function, IDispatch* self, const std::vector<VARIANT>& args, VARIANT* result) {
     if (!function) return E_POINTER;
     if (!owner_) return E_UNEXPECTED;

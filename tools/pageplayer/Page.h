@@ -63,6 +63,8 @@ public:
     // The function an event handler attribute (onclick="...") stands for, compiled once
     // per node and attribute; null without script.
     common::ComPtr<IDispatch> Handler(const DomNode::Ptr& node, const wchar_t* attribute);
+    // Drops the compiled handler of an attribute that changed.
+    void ForgetHandler(const DomNode::Ptr& node, const std::wstring& attribute);
     // Calls a script function with `self` as this (when given) and args in call order.
     HRESULT Call(IDispatch* function, IDispatch* self, const std::vector<VARIANT>& args, VARIANT* result);
     // window.<name> for names the page's script defined (function f() {...}, var x).

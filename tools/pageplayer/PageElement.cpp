@@ -270,14 +270,16 @@ HRESULT PageElement::InvokeMember(DISPID id, WORD kind, DISPPARAMS* params, VARI
         return v ? ScriptValue::SetString(result, *v) : ScriptValue::SetNull(result);
     }
     case kSetAttribute:
-        node_->SetAttribute(ScriptValue::String(ScriptValue::Arg(params, 0)),
-                            ScriptValue::String(ScriptValue::Arg(params, 1)));
+    case kRemoveAttribute: {
+        const std::wstring name = Lower(ScriptValue::String(ScriptValue::Arg(params, 0)));
+        if (id == kSetAttribute)
+            node_->SetAttribute(name, ScriptValue::String(ScriptValue::Arg(params, 1)));
+        else
+            node_->RemoveAttribute(name);
+        if (name.compare(0, 2, L"on") == 0) page_->ForgetHandler(node_, name);  // compiled again when needed
         page_->Changed();
         return S_OK;
-    case kRemoveAttribute:
-        node_->RemoveAttribute(ScriptValue::String(ScriptValue::Arg(params, 0)));
-        page_->Changed();
-        return S_OK;
+    }
     case kFocus:
     case kBlur: return S_OK;
     default: return DISP_E_MEMBERNOTFOUND;
