@@ -1,6 +1,6 @@
 #pragma once
-// The offer side of the window while no offer library is wrapped: every page call
-// answers "no offer".
+// The offer side of the window while no offer library is wrapped: showing and hiding do
+// nothing, and the page may always leave its offer page.
 #include "dialog/browser/PageOffer.h"
 
 namespace stagehand {
@@ -9,7 +9,7 @@ class NoOffer final : public PageOffer {
 public:
     void ShowOffer(int first, int second) override;
     void HideOffer() override;
-    // 0: nothing to wait for, the page may not count on an offer.
+    // 1: no offer waits for the user's choice, so the page may leave.
     int CheckOffer() override;
 };
 
