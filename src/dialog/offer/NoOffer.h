@@ -1,7 +1,7 @@
 #pragma once
-// The page-facing side of the offer wrapper while the window has no offer: showing and
-// hiding do nothing, and the page may always leave.
-#include "dialog/browser/BrowserHost.h"
+// The offer side of the window while no offer library is wrapped: every page call
+// answers "no offer".
+#include "dialog/browser/PageOffer.h"
 
 namespace stagehand {
 
@@ -9,7 +9,7 @@ class NoOffer final : public PageOffer {
 public:
     void ShowOffer(int first, int second) override;
     void HideOffer() override;
-    // 1: the user may leave the offer page.
+    // 0: nothing to wait for, the page may not count on an offer.
     int CheckOffer() override;
 };
 

@@ -1,9 +1,11 @@
-#include "dialog/window/NoOffer.h"
+#include "dialog/offer/NoOffer.h"
 
 namespace stagehand {
 
 void NoOffer::ShowOffer(int, int) {}
+
 void NoOffer::HideOffer() {}
-int NoOffer::CheckOffer() { return 1; }
+
+int NoOffer::CheckOffer() { return 0; }
 
 }  // namespace stagehand
