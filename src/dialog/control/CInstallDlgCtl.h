@@ -1,6 +1,14 @@
 #pragma once
+// The automation object through which the engine's script drives the installer window:
+// it creates the window on a UI thread of its own, sizes and skins it, navigates its
+// browsers, runs script in its pages, shows and hides it, and learns from it when the
+// user asks to close. A singleton: the engine, the window and the pages share it.
+
+#include <memory>
 
 #include "dialog/module/StagehandTypes.h"
+#include "dialog/control/MainWindowSlot.h"
+#include "dialog/window/TaskNotifyWnd.h"
 #include "dialog/strings/ControlResources.h"
 #include "dialog/strings/MessageBoxes.h"
 
@@ -63,13 +71,33 @@ public:
     STDMETHODIMP CandyChosen(VARIANT_BOOL *chosen) override;
     STDMETHODIMP Utf32beToUtf8(BSTR text, BSTR *utf8) override;
 
-protected:
-
 private:
-    // Taken by most methods and held while a message box is open.
+    static DWORD WINAPI UiThreadMain(void* control);
+    // The UI thread's work: creates both windows, reports through the ready handshake and
+    // runs the message loop until a quit message arrives; its result is the exit code.
+    DWORD RunUiThread();
+    void DestroyWindows();
+
     common::CriticalSection controlLock_;
+    common::CriticalSection navigationLock_;
     // stagehand.dll as a data file, the UI language and the message-box caption.
     stagehand::ControlResources resources_;
-    // The message methods; the owner window is set once the main window exists.
+    // The message methods; their owner window is the main window once it exists.
     stagehand::MessageBoxes messages_;
+
+    stagehand::MainWindowSlot mainWindow_;
+    std::unique_ptr<stagehand::TaskNotifyWnd> notifyWindow_;
+    common::UniqueHandle readyEvent_;
+    common::UniqueHandle closedEvent_;
+    common::UniqueHandle uiThread_;
+    VARIANT_BOOL queueRequested_ = VARIANT_FALSE;
+    common::Bstr queueGameId_, queueTps_, queueGameName_;
+    volatile LONG closeRequested_ = VARIANT_FALSE;
+    UINT dialogMode_ = 0;
+
+    // The ready handshake: the UI thread's outcome, read by Create once readyEvent is set.
+    HRESULT uiThreadResult_ = S_OK;
+    DWORD uiCreationStyle_ = 0;
+    // Set by the UI thread after it destroyed its windows and left its loop.
+    volatile LONG uiThreadFinished_ = 0;
 };

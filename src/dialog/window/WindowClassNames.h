@@ -8,4 +8,10 @@ namespace stagehand {
 // The installer's frame window (the skinned main window).
 inline constexpr wchar_t kInstallerFrameClass[] = L"StagehandInstallerFrame";
 
+// The hidden notification window that runs beside the installer frame.
+inline constexpr wchar_t kTaskNotifyClass[] = L"StagehandTaskNotify";
+
+// The child window that holds an offer inside the browser area.
+inline constexpr wchar_t kOfferPlaceholderClass[] = L"StagehandOfferPlaceholder";
+
 }  // namespace stagehand

@@ -1,0 +1,15 @@
+#include "dialog/browser/WbServiceProvider.h"
+
+#include <urlmon.h>
+
+namespace stagehand {
+
+STDMETHODIMP WbServiceProvider::QueryService(REFGUID service, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (service == __uuidof(IInternetSecurityManager) && riid == __uuidof(IInternetSecurityManager))
+        return Identity().QueryInterface(riid, ppv);
+    return E_NOINTERFACE;
+}
+
+}  // namespace stagehand
