@@ -14,6 +14,7 @@
 
 #include "Harness.h"
 #include "WindowTestSupport.h"
+#include "stagehand.h"
 #include "common/Handle.h"
 #include "dialog/window/WindowClassNames.h"
 
@@ -255,7 +256,12 @@ OWN_PROCESS_TEST(DialogControl, WindowOperationsActOnTheWindow) {
 
     EXPECT_HR(S_OK, CallScode(control.get(), L"Minimize", {}));
     EXPECT_TRUE(::IsIconic(hwnd));
-    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    // SetForeground restores it and reports that it became the foreground window.
+    common::ComPtr<IInstallDlgCtl> direct;
+    ASSERT_HR(S_OK, control->QueryInterface(IID_IInstallDlgCtl, direct.put_void()));
+    EXPECT_HR(S_OK, direct->SetForeground());
+    EXPECT_FALSE(::IsIconic(hwnd));
+    EXPECT_EQ(hwnd, ::GetForegroundWindow());
 
     // The notification window flashes and stays hidden; its text is kept, not shown.
     auto notify = wintest::WindowsOfClass(stagehand::kTaskNotifyClass);
