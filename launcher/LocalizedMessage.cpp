@@ -1,21 +1,8 @@
 #include "launcher/LocalizedMessage.h"
 
+#include "common/UiLanguage.h"
+
 namespace ignition {
-
-UINT LocalizedMessage::LanguageOffset(LANGID uiLanguage) {
-    switch (PRIMARYLANGID(uiLanguage)) {
-        case LANG_GERMAN: return 1000;
-        case LANG_SPANISH: return 2000;
-        case LANG_FRENCH: return 3000;
-        case LANG_ITALIAN: return 4000;
-        case LANG_DUTCH: return 5000;
-        case LANG_PORTUGUESE: return 6000;
-        case LANG_SWEDISH: return 7000;
-        default: return 0;
-    }
-}
-
-UINT LocalizedMessage::LanguageOffset() { return LanguageOffset(::GetUserDefaultUILanguage()); }
 
 void LocalizedMessage::LoadFormattedString(HINSTANCE instance, UINT id, int number, wchar_t* out, DWORD outChars) {
     if (!out || outChars == 0) return;
@@ -32,7 +19,7 @@ void LocalizedMessage::LoadFormattedString(HINSTANCE instance, UINT id, int numb
 }
 
 void LocalizedMessage::ShowLocalizedMessage(HINSTANCE instance, UINT captionId, UINT textId, int number) {
-    const UINT offset = LanguageOffset();
+    const UINT offset = common::UiLanguage::UserOffset();
     wchar_t text[kFormattedChars];
     wchar_t caption[kFormattedChars];
     LoadFormattedString(instance, textId + offset, number, text, kFormattedChars);

@@ -11,12 +11,6 @@ public:
     static constexpr int kTemplateChars = 1024;
     static constexpr int kFormattedChars = 2048;
 
-    // Offset of the string block of a primary language: German 1000, Spanish 2000,
-    // French 3000, Italian 4000, Dutch 5000, Portuguese 6000, Swedish 7000, else 0.
-    static UINT LanguageOffset(LANGID uiLanguage);
-    // LanguageOffset of the user's UI language.
-    static UINT LanguageOffset();
-
     // Loads string `id` and replaces %1 with `number` in decimal. A missing string
     // gives an empty result. `out` holds `outChars` characters.
     static void LoadFormattedString(HINSTANCE instance, UINT id, int number, wchar_t* out, DWORD outChars);

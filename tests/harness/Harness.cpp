@@ -432,6 +432,44 @@ void DebugCapture::Clear() {
 
 // --- message boxes -----------------------------------------------------------------
 
+namespace {
+BOOL CALLBACK CollectButton(HWND child, LPARAM param) {
+    wchar_t cls[32] = L"";
+    ::GetClassNameW(child, cls, 32);
+    if (lstrcmpiW(cls, L"Button") == 0 && ::IsWindowVisible(child))
+        reinterpret_cast<std::vector<int>*>(param)->push_back(::GetDlgCtrlID(child));
+    return TRUE;
+}
+}  // namespace
+
+SeenBox ReadBox(HWND w) {
+    SeenBox box;
+    ::GetWindowThreadProcessId(w, &box.pid);
+    wchar_t buf[4096];
+    buf[0] = 0;
+    ::GetWindowTextW(w, buf, 4096);
+    box.caption = buf;
+    buf[0] = 0;
+    // The message text is the static control with id 0xFFFF.
+    ::GetDlgItemTextW(w, 0xFFFF, buf, 4096);
+    box.text = buf;
+    box.owner = ::GetWindow(w, GW_OWNER);
+    box.topmost = (::GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    ::EnumChildWindows(w, &CollectButton, reinterpret_cast<LPARAM>(&box.buttons));
+    return box;
+}
+
+std::vector<HWND> OpenBoxes(DWORD pid) {
+    std::vector<HWND> boxes;
+    HWND w = nullptr;
+    while ((w = ::FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(w, &owner);
+        if (owner == pid && ::IsWindowVisible(w)) boxes.push_back(w);
+    }
+    return boxes;
+}
+
 BoxAnswerer::BoxAnswerer(int button, DWORD onlyPid) : button_(button), onlyPid_(onlyPid) {
     ::InitializeCriticalSection(&cs_);
     thread_ = ::CreateThread(nullptr, 0, &BoxAnswerer::Thread, this, 0, nullptr);
@@ -479,21 +517,18 @@ void BoxAnswerer::Loop() {
             bool done = false;
             for (HWND a : answered) done = done || a == w;
             if (done) continue;
-            SeenBox box;
-            box.pid = pid;
-            wchar_t buf[4096];
-            buf[0] = 0;
-            ::GetWindowTextW(w, buf, 4096);
-            box.caption = buf;
-            buf[0] = 0;
-            // The message text is the static control with id 0xFFFF.
-            ::GetDlgItemTextW(w, 0xFFFF, buf, 4096);
-            box.text = buf;
+            SeenBox box = ReadBox(w);
             ::EnterCriticalSection(&cs_);
             seen_.push_back(box);
             ::LeaveCriticalSection(&cs_);
             answered.push_back(w);
-            ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
+            if (button_ == kEscape) {
+                // The key as the user presses it; the box's dialog loop turns it into IDCANCEL.
+                ::PostMessageW(w, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+                ::PostMessageW(w, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+            } else {
+                ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
+            }
         }
         ::Sleep(30);
     }

@@ -122,11 +122,20 @@ struct SeenBox {
     std::wstring caption;
     std::wstring text;
     DWORD pid = 0;
+    HWND owner = nullptr;      // the owner window, null for none
+    bool topmost = false;      // shown above all other windows (system-modal boxes are)
+    std::vector<int> buttons;  // control ids of its buttons (IDOK, IDYES, ...), in order
 };
+// Reads a message box's caption, text, owner, placement and buttons.
+SeenBox ReadBox(HWND box);
+// Visible message boxes (dialog class #32770) of a process, top first.
+std::vector<HWND> OpenBoxes(DWORD pid);
 // Watches for message boxes (dialog class #32770) of any process while alive,
-// records caption and text and answers each with `button` (IDOK, IDYES, ...).
+// records caption and text and answers each with `button` (IDOK, IDYES, ...), or
+// with the Escape key for kEscape.
 class BoxAnswerer {
 public:
+    static constexpr int kEscape = -1;
     explicit BoxAnswerer(int button = IDOK, DWORD onlyPid = 0);
     ~BoxAnswerer();
     BoxAnswerer(const BoxAnswerer&) = delete;

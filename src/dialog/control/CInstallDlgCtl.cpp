@@ -1,9 +1,12 @@
 #include "dialog/control/CInstallDlgCtl.h"
 
 #include <new>
+#include <string>
 #include <utility>
 
 #include "dialog/control/ContentServerCache.h"
+#include "dialog/strings/AnsiRoundTrip.h"
+#include "dialog/strings/ResourceSound.h"
 #include "dialog/window/CMainDlg.h"
 #include "dialog/window/WindowMessages.h"
 
@@ -13,8 +16,8 @@ using stagehand::CMainDlg;
 
 namespace {
 
-constexpr UINT kInstallerTitle = 1033;
-constexpr UINT kManagerTitle = 1034;
+constexpr INT kInstallerTitle = 1033;
+constexpr INT kManagerTitle = 1034;
 constexpr size_t kTitleLength = 260;
 
 // Creation style of the main window per frame mode.
@@ -24,38 +27,23 @@ constexpr DWORD kModeStyles[3] = {
     WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
 };
 
-// Offset of the user's UI language into the string table.
-UINT UiLanguageOffset() {
-    switch (PRIMARYLANGID(::GetUserDefaultUILanguage())) {
-    case LANG_GERMAN: return 1000;
-    case LANG_SPANISH: return 2000;
-    case LANG_FRENCH: return 3000;
-    case LANG_ITALIAN: return 4000;
-    case LANG_DUTCH: return 5000;
-    case LANG_PORTUGUESE: return 6000;
-    case LANG_SWEDISH: return 7000;
-    default: return 0;
-    }
-}
-
 // This module, held by the UI thread while it runs so that the server can't be unloaded
 // under the thread's feet; given back as the thread ends.
 HMODULE HoldOwnModule() {
     HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&UiLanguageOffset),
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&HoldOwnModule),
                          &module);
     return module;
 }
 
 }  // namespace
 
-CInstallDlgCtl::CInstallDlgCtl() : common::ProvideClassInfoImpl(__uuidof(CInstallDlgCtl)) {
-    resourceModule_.reset(::LoadLibraryExW(L"stagehand.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+CInstallDlgCtl::CInstallDlgCtl()
+    : common::ProvideClassInfoImpl(__uuidof(CInstallDlgCtl)), messages_(resources_, controlLock_) {
     readyEvent_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     closedEvent_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     mainWindow_.Adopt(new (std::nothrow) CMainDlg(closedEvent_.get(), &mainWindow_));
     notifyWindow_.reset(new (std::nothrow) stagehand::TaskNotifyWnd());
-    languageOffset_ = UiLanguageOffset();
 }
 
 CInstallDlgCtl::~CInstallDlgCtl() {
@@ -95,7 +83,7 @@ DWORD CInstallDlgCtl::RunUiThread() {
             if (!window || !notifyWindow_) {
                 hr = E_OUTOFMEMORY;
             } else {
-                main = window->Create(uiCreationStyle_, messageCaption_.c_str(), resourceModule_.get());
+                main = window->Create(uiCreationStyle_, windowTitle_.c_str(), resources_.module());
                 if (!main) hr = common::HResultFromLastError();
             }
         }
@@ -110,6 +98,8 @@ DWORD CInstallDlgCtl::RunUiThread() {
             }
         }
         if (FAILED(hr)) ::InterlockedExchange(&uiThreadFinished_, 1);
+        // Message boxes from now on belong to the window.
+        if (SUCCEEDED(hr)) messages_.SetOwnerWindow(main);
         uiThreadResult_ = hr;
         ::SetEvent(readyEvent_.get());
         if (FAILED(hr)) {
@@ -128,6 +118,7 @@ DWORD CInstallDlgCtl::RunUiThread() {
         ::DispatchMessageW(&msg);
     }
 
+    messages_.SetOwnerWindow(nullptr);
     if (::IsWindow(notify)) ::DestroyWindow(notify);
     if (::IsWindow(main)) ::DestroyWindow(main);
     ::InterlockedExchange(&uiThreadFinished_, 1);
@@ -178,13 +169,12 @@ STDMETHODIMP CInstallDlgCtl::Create(UINT width, UINT height, UINT mode) {
             window->SetFrameMode(static_cast<int>(mode));
         }
 
-        wchar_t title[kTitleLength] = {};
-        UINT id = (mode == 1 ? kManagerTitle : kInstallerTitle) + languageOffset_;
-        if (!::LoadStringW(resourceModule_.get(), id, title, static_cast<int>(kTitleLength)))
-            return common::HResultFromLastError();
-        common::Bstr caption(title);
-        if (!caption) return E_OUTOFMEMORY;
-        messageCaption_ = std::move(caption);
+        std::wstring title;
+        DWORD error = ERROR_SUCCESS;
+        if (!resources_.LoadLocalized(mode == 1 ? kManagerTitle : kInstallerTitle, kTitleLength, title, &error))
+            return HRESULT_FROM_WIN32(error);
+        resources_.SetCaption(title.c_str());
+        windowTitle_ = std::move(title);
         uiCreationStyle_ = kModeStyles[mode];
 
         // A thread still running from an earlier attempt is left to itself.
@@ -206,13 +196,13 @@ STDMETHODIMP CInstallDlgCtl::WaitOnClose() {
     ::WaitForSingleObject(closedEvent_.get(), INFINITE);
     return S_OK;
 }
-STDMETHODIMP CInstallDlgCtl::DisplayError(INT id, BSTR argument) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::DisplayErrorYN(INT id, VARIANT_BOOL *yes) { return E_NOTIMPL; }
+STDMETHODIMP CInstallDlgCtl::DisplayError(INT id, BSTR argument) { return messages_.DisplayError(id, argument); }
+STDMETHODIMP CInstallDlgCtl::DisplayErrorYN(INT id, VARIANT_BOOL *yes) { return messages_.DisplayErrorYN(id, yes); }
 STDMETHODIMP CInstallDlgCtl::SetForeground() {
     auto window = mainWindow_.Acquire();
     return window && window->BringToFront() == 0 ? S_OK : S_FALSE;
 }
-STDMETHODIMP CInstallDlgCtl::DisplayErrorString(BSTR *text) { return E_NOTIMPL; }
+STDMETHODIMP CInstallDlgCtl::DisplayErrorString(BSTR *text) { return messages_.DisplayErrorString(text); }
 STDMETHODIMP CInstallDlgCtl::MainDlgClose() {
     // A flag of its own rather than the control lock: the UI thread calls this, and must
     // not wait for an engine call that is itself waiting for the UI thread.
@@ -232,7 +222,7 @@ STDMETHODIMP CInstallDlgCtl::ShowMinimizeBtn(VARIANT_BOOL show) {
         return window ? window->ShowMinimizeButton(show) : S_OK;
     });
 }
-STDMETHODIMP CInstallDlgCtl::DisplayWarning(INT id) { return E_NOTIMPL; }
+STDMETHODIMP CInstallDlgCtl::DisplayWarning(INT id) { return messages_.DisplayWarning(id); }
 STDMETHODIMP CInstallDlgCtl::Quit() {
     // Ends the caller's (the engine's) message loop; the UI thread goes on.
     ::PostQuitMessage(0);
@@ -264,8 +254,10 @@ STDMETHODIMP CInstallDlgCtl::CallJSFunction(BSTR name, BSTR argument, BSTR targe
         return S_OK;
     });
 }
-STDMETHODIMP CInstallDlgCtl::GetStringById(INT id, BSTR *text) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::PlayPDSound(USHORT uResourceID) { return E_NOTIMPL; }
+STDMETHODIMP CInstallDlgCtl::GetStringById(INT id, BSTR *text) { return resources_.StringById(id, text); }
+STDMETHODIMP CInstallDlgCtl::PlayPDSound(USHORT uResourceID) {
+    return stagehand::ResourceSound::Play(resources_.module(), uResourceID);
+}
 STDMETHODIMP CInstallDlgCtl::InitFrame(BSTR folder) {
     return NoThrow([&] {
         stagehand::ContentServerCache::Purge(stagehand::ContentServerCache::Host());
@@ -304,8 +296,14 @@ STDMETHODIMP CInstallDlgCtl::PollQueueDownload(VARIANT_BOOL *queued) { return E_
 STDMETHODIMP CInstallDlgCtl::GetGameId(BSTR *pGameId) { return E_NOTIMPL; }
 STDMETHODIMP CInstallDlgCtl::GetTPS(BSTR *pTps) { return E_NOTIMPL; }
 STDMETHODIMP CInstallDlgCtl::GetGameName(BSTR *pGameName) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::DisplayErrorRetryCancel(INT id, VARIANT_BOOL *retry) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::GetUserLocale(UINT *locale) { return E_NOTIMPL; }
+STDMETHODIMP CInstallDlgCtl::DisplayErrorRetryCancel(INT id, VARIANT_BOOL *retry) {
+    return messages_.DisplayErrorRetryCancel(id, retry);
+}
+STDMETHODIMP CInstallDlgCtl::GetUserLocale(UINT *locale) {
+    RETURN_IF_NULL(locale);
+    *locale = resources_.uiLanguage();
+    return S_OK;
+}
 STDMETHODIMP CInstallDlgCtl::SetTitle(BSTR title) {
     ScopedLock lock(controlLock_);
     auto window = mainWindow_.Acquire();
@@ -317,4 +315,4 @@ STDMETHODIMP CInstallDlgCtl::AbortOfferInstall() { return E_NOTIMPL; }
 STDMETHODIMP CInstallDlgCtl::InitializeCandy(BSTR libraryPath, VARIANT_BOOL *initialized) { return E_NOTIMPL; }
 STDMETHODIMP CInstallDlgCtl::InstallOffer(VARIANT_BOOL *succeeded) { return E_NOTIMPL; }
 STDMETHODIMP CInstallDlgCtl::CandyChosen(VARIANT_BOOL *chosen) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::Utf32beToUtf8(BSTR text, BSTR *utf8) { return E_NOTIMPL; }
+STDMETHODIMP CInstallDlgCtl::Utf32beToUtf8(BSTR text, BSTR *utf8) { return stagehand::AnsiRoundTrip::Convert(text, utf8); }
