@@ -4,10 +4,9 @@
 #include <string>
 #include <utility>
 
+#include "dialog/control/ContentServerCache.h"
 #include "dialog/strings/AnsiRoundTrip.h"
 #include "dialog/strings/ResourceSound.h"
-
-#include "dialog/control/ContentServerCache.h"
 #include "dialog/window/CMainDlg.h"
 #include "dialog/window/WindowMessages.h"
 
@@ -17,8 +16,8 @@ using stagehand::CMainDlg;
 
 namespace {
 
-constexpr UINT kInstallerTitle = 1033;
-constexpr UINT kManagerTitle = 1034;
+constexpr INT kInstallerTitle = 1033;
+constexpr INT kManagerTitle = 1034;
 constexpr size_t kTitleLength = 260;
 
 // Creation style of the main window per frame mode.
@@ -84,9 +83,7 @@ DWORD CInstallDlgCtl::RunUiThread() {
             if (!window || !notifyWindow_) {
                 hr = E_OUTOFMEMORY;
             } else {
-                std::wstring title;
-                resources_.Caption(title);
-                main = window->Create(uiCreationStyle_, title.c_str(), resources_.module());
+                main = window->Create(uiCreationStyle_, windowTitle_.c_str(), resources_.module());
                 if (!main) hr = common::HResultFromLastError();
             }
         }
@@ -101,7 +98,7 @@ DWORD CInstallDlgCtl::RunUiThread() {
             }
         }
         if (FAILED(hr)) ::InterlockedExchange(&uiThreadFinished_, 1);
-        // Message boxes belong to the main window from now on.
+        // Message boxes from now on belong to the window.
         if (SUCCEEDED(hr)) messages_.SetOwnerWindow(main);
         uiThreadResult_ = hr;
         ::SetEvent(readyEvent_.get());
@@ -177,6 +174,7 @@ STDMETHODIMP CInstallDlgCtl::Create(UINT width, UINT height, UINT mode) {
         if (!resources_.LoadLocalized(mode == 1 ? kManagerTitle : kInstallerTitle, kTitleLength, title, &error))
             return HRESULT_FROM_WIN32(error);
         resources_.SetCaption(title.c_str());
+        windowTitle_ = std::move(title);
         uiCreationStyle_ = kModeStyles[mode];
 
         // A thread still running from an earlier attempt is left to itself.

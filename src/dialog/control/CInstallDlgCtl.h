@@ -5,12 +5,13 @@
 // user asks to close. A singleton: the engine, the window and the pages share it.
 
 #include <memory>
+#include <string>
 
 #include "dialog/module/StagehandTypes.h"
 #include "dialog/control/MainWindowSlot.h"
-#include "dialog/window/TaskNotifyWnd.h"
 #include "dialog/strings/ControlResources.h"
 #include "dialog/strings/MessageBoxes.h"
+#include "dialog/window/TaskNotifyWnd.h"
 
 class CInstallDlgCtl : public common::ComObjectRoot,
     public common::TypeLibDispatch<IInstallDlgCtl>,
@@ -76,13 +77,13 @@ private:
     // The UI thread's work: creates both windows, reports through the ready handshake and
     // runs the message loop until a quit message arrives; its result is the exit code.
     DWORD RunUiThread();
-    void DestroyWindows();
 
+    // Taken by most methods and held while a message box is open.
     common::CriticalSection controlLock_;
     common::CriticalSection navigationLock_;
     // stagehand.dll as a data file, the UI language and the message-box caption.
     stagehand::ControlResources resources_;
-    // The message methods; their owner window is the main window once it exists.
+    // The message methods; the owner window is set once the main window exists.
     stagehand::MessageBoxes messages_;
 
     stagehand::MainWindowSlot mainWindow_;
@@ -95,9 +96,11 @@ private:
     volatile LONG closeRequested_ = VARIANT_FALSE;
     UINT dialogMode_ = 0;
 
-    // The ready handshake: the UI thread's outcome, read by Create once readyEvent is set.
-    HRESULT uiThreadResult_ = S_OK;
+    // The ready handshake: what the UI thread creates its windows with, and its outcome,
+    // read by Create once readyEvent is set.
+    std::wstring windowTitle_;
     DWORD uiCreationStyle_ = 0;
+    HRESULT uiThreadResult_ = S_OK;
     // Set by the UI thread after it destroyed its windows and left its loop.
     volatile LONG uiThreadFinished_ = 0;
 };
