@@ -17,10 +17,10 @@
 #include "common/Bstr.h"
 #include "common/Handle.h"
 #include "dialog/browser/BrowserHost.h"
+#include "dialog/offer/NoOffer.h"
 #include "dialog/window/BitmapButton.h"
 #include "dialog/window/CPlaceHolderWnd.h"
 #include "dialog/window/MainDlgOwner.h"
-#include "dialog/offer/NoOffer.h"
 #include "dialog/window/WindowBorderPainter.h"
 #include "dialog/window/WindowImpl.h"
 

@@ -3,7 +3,7 @@
 #include <exdisp.h>
 
 #include "common/DebugLog.h"
-#include "dialog/browser/BrowserHost.h"
+#include "dialog/browser/AxHostWindow.h"
 #include "dialog/window/WindowClassNames.h"
 #include "dialog/window/WindowMessages.h"
 
@@ -37,7 +37,8 @@ bool TaskNotifyWnd::HandleMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
         RECT client = {};
         ::GetClientRect(hwnd, &client);
         browserHost_ = CreateAxHostWindow(hwnd, WS_CHILD, client, CLSID_WebBrowser);
-        if (!browserHost_) common::DebugOut("TaskNotifyWnd::OnCreate: no browser\n");
+        if (!browserHost_ || FAILED(QueryAxHostControl(browserHost_, IID_IWebBrowser2, browser_.put_void())))
+            common::DebugOut("TaskNotifyWnd::OnCreate: no browser\n");
         result = 0;
         return true;
     }
@@ -51,6 +52,7 @@ bool TaskNotifyWnd::HandleMessage(UINT message, WPARAM, LPARAM, LRESULT& result)
         result = 0;
         return true;
     case WM_DESTROY:
+        browser_.reset();
         browserHost_ = nullptr;
         return false;
     default:

@@ -3,8 +3,10 @@
 // browser of its own and flashes into view (shown and at once hidden) when the engine
 // sends a notification; the notification's text is kept but not displayed.
 #include <windows.h>
+#include <exdisp.h>
 
 #include "common/Bstr.h"
+#include "common/ComPtr.h"
 #include "common/CriticalSection.h"
 #include "dialog/window/WindowImpl.h"
 
@@ -24,6 +26,7 @@ private:
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
     HWND browserHost_ = nullptr;
+    common::ComPtr<IWebBrowser2> browser_;   // kept, never navigated
     common::CriticalSection textLock_;
     common::Bstr notifyText_;
 };

@@ -14,6 +14,7 @@
 
 #include "Harness.h"
 #include "WindowTestSupport.h"
+#include "stagehand.h"
 #include "common/Handle.h"
 #include "dialog/window/WindowClassNames.h"
 
@@ -255,7 +256,12 @@ OWN_PROCESS_TEST(DialogControl, WindowOperationsActOnTheWindow) {
 
     EXPECT_HR(S_OK, CallScode(control.get(), L"Minimize", {}));
     EXPECT_TRUE(::IsIconic(hwnd));
-    ::SendMessageW(hwnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    // SetForeground restores it and reports that it became the foreground window.
+    common::ComPtr<IInstallDlgCtl> direct;
+    ASSERT_HR(S_OK, control->QueryInterface(IID_IInstallDlgCtl, direct.put_void()));
+    EXPECT_HR(S_OK, direct->SetForeground());
+    EXPECT_FALSE(::IsIconic(hwnd));
+    EXPECT_EQ(hwnd, ::GetForegroundWindow());
 
     // The notification window flashes and stays hidden; its text is kept, not shown.
     auto notify = wintest::WindowsOfClass(stagehand::kTaskNotifyClass);
@@ -292,6 +298,39 @@ OWN_PROCESS_TEST(DialogControl, UiThreadEndDestroysTheWindowAndSignalsClose) {
     HWND again = wintest::InstallerWindow();
     ASSERT_NE(nullptr, again);
     EXPECT_EQ(400, wintest::WindowSize(again).cx);
+}
+
+OWN_PROCESS_TEST(DialogControl, NavigationWaitingWhileTheWindowGoesReturns) {
+    harness::TempDir dir(L"page");
+    const std::wstring page = dir / L"page.html";
+    harness::WriteFile(page, "<html><body>page</body></html>");
+    auto control = wintest::Control();
+    ASSERT_HR(S_OK, Create(control.get(), 400, 300, 0));
+    HWND hwnd = wintest::InstallerWindow();
+    ASSERT_NE(nullptr, hwnd);
+
+    // The engine waits in Navigate for a page that does not complete while the UI
+    // thread ends and the window object goes: the wait ends, and the object is not
+    // touched after it went.
+    std::atomic<bool> started{false};
+    HRESULT navigated = S_OK;
+    auto* navigate = new std::function<void()>([&] {
+        auto engine = wintest::Control();
+        started = true;
+        navigated = CallScode(engine.get(), L"Navigate", {Str(L"file:///" + page)});
+    });
+    common::UniqueHandle thread(::CreateThread(nullptr, 0, RunFunction, navigate, 0, nullptr));
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(wintest::WaitUntil([&] { return started.load(); }));
+    ASSERT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(thread.get(), 1000)) << "no wait for the page";
+    ASSERT_TRUE(::PostThreadMessageW(UiThreadId(hwnd), WM_QUIT, 0, 0));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread.get(), 60000)) << "Navigate kept waiting";
+    delete navigate;
+    EXPECT_HR(E_FAIL, navigated);
+    EXPECT_TRUE(wintest::WaitUntil([&] { return !::IsWindow(hwnd); }));
+    EXPECT_HR(E_FAIL, CallScode(control.get(), L"Navigate", {Str(L"file:///" + page)}));
+    EXPECT_HR(S_OK, Create(control.get(), 400, 300, 0));
+    EXPECT_NE(nullptr, wintest::InstallerWindow());
 }
 
 OWN_PROCESS_TEST(DialogControl, CloseClicksDuringEngineCallsNeverDeadlock) {
