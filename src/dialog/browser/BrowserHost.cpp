@@ -235,6 +235,7 @@ bool BrowserHost::ShowOfferWhenLoaded(int first, int second) {
             ::DispatchMessageW(&msg);
         }
     }
+    if (flags->Closed()) return false;  // the window went away meanwhile
     owner_.Offer().ShowOffer(first, second);
 
     if (common::ComPtr<IWebBrowser2> browser = Browser(false)) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Harness.h"
 #include "common/Bstr.h"
 #include "common/ComPtr.h"
 

@@ -107,6 +107,17 @@ TEST(BrowserPages, PendingScriptRunsInTheChosenBrowser) {
     EXPECT_TRUE(::EqualRect(&queueRect, &queueExpected));
     EXPECT_TRUE(::EqualRect(&mainRect, &mainExpected));
 
+    // A second request lays the browsers out again and creates no second queue browser.
+    HWND queueHost = window.Host().QueueHostWindow();
+    EXPECT_EQ(0, window.EnableQueue(RECT{10, 20, 600, 400}));
+    EXPECT_EQ(queueHost, window.Host().QueueHostWindow());
+    int hosts = 0;
+    window.OnUiThread([&] {
+        for (HWND child = ::GetWindow(window.Frame(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+            ++hosts;
+    });
+    EXPECT_EQ(2, hosts);
+
     EXPECT_HR(S_OK, window.Host().NavigateQueue(url.get()));
     // The queue browser is not waited for: its page is there once its script ran.
     LRESULT ran = -1;
