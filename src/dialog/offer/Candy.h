@@ -15,12 +15,13 @@
 #include <oleauto.h>
 
 #include "common/Bstr.h"
+#include "dialog/browser/PageOffer.h"
 #include "dialog/offer/OfferOwner.h"
 #include "dialog/offer/OfferSdk.h"
 
 namespace stagehand {
 
-class Candy {
+class Candy final : public PageOffer {
 public:
     explicit Candy(OfferOwner& owner) noexcept;
     ~Candy() = default;
@@ -37,11 +38,11 @@ public:
     bool HasOffer() noexcept;
     // Places the offer dialog in a placeholder window, moved to (x, y) when either is
     // not 0; a second call shows the existing placeholder again. Whether the dialog runs.
-    bool ShowOffer(int x, int y) noexcept;
+    bool ShowOffer(int x, int y) noexcept override;
     // Hides the placeholder; a later ShowOffer shows it again.
-    void HideOffer() noexcept;
+    void HideOffer() noexcept override;
     // Whether the page may leave the offer page; releases the placeholder when it may.
-    bool CheckOffer() noexcept;
+    bool CheckOffer() noexcept override;
     // Lets the library download an accepted offer, once, after the product's installation.
     void InstallOffer(bool& success) noexcept;
     // The library's offer state once an offer was shown (1 = accepted), else -2.
