@@ -7,10 +7,11 @@
 //
 // The script's operations (SetOptions, Initialize, HasOffer, InstallOffer,
 // GetOfferState, AbortInstall) run on the engine's thread, the page's (ShowOffer,
-// HideOffer, CheckOffer) on the window's UI thread; the wrapper takes no lock, its
-// flags only ever go from false to true in the order of an installation. Nothing is
-// reported to callers as an error: failures mean "no offer" and show only in the debug
-// output.
+// HideOffer, CheckOffer) on the window's UI thread. The wrapper takes no lock of its own:
+// an installation takes the steps one after the other (options, initialization, the
+// offer page, the install step), and a lock held around a library call could deadlock
+// with the library's own dialog on the UI thread. Nothing is reported to callers as an
+// error: failures mean "no offer" and show only in the debug output.
 #include <windows.h>
 #include <oleauto.h>
 
