@@ -112,7 +112,7 @@ HRESULT WbDispatch::HideOffer() {
 }
 
 HRESULT WbDispatch::CheckOffer(VARIANT* result) {
-    SetBool(result, host_.Owner().Offer().CheckOffer() > 0);
+    SetBool(result, host_.Owner().Offer().CheckOffer());
     return S_OK;
 }
 

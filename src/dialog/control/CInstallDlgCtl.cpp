@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "dialog/control/ContentServerCache.h"
+#include "dialog/offer/OfferSdkApi.h"
 #include "dialog/strings/AnsiRoundTrip.h"
 #include "dialog/strings/ResourceSound.h"
 #include "dialog/window/CMainDlg.h"
@@ -309,10 +310,53 @@ STDMETHODIMP CInstallDlgCtl::SetTitle(BSTR title) {
     auto window = mainWindow_.Acquire();
     return window ? window->SetFrameTitle(title) : S_OK;
 }
-STDMETHODIMP CInstallDlgCtl::SetCandyOptions(BSTR publisher, BSTR key, BSTR secret, BSTR language, BSTR advanced) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::HasCandyOffer(VARIANT_BOOL *hasOffer) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::AbortOfferInstall() { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::InitializeCandy(BSTR libraryPath, VARIANT_BOOL *initialized) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::InstallOffer(VARIANT_BOOL *succeeded) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::CandyChosen(VARIANT_BOOL *chosen) { return E_NOTIMPL; }
+// The offer methods forward to the wrapper of the window object, which exists from the
+// control's construction on; they take no lock of the control (HasCandyOffer waits up to
+// a second) and report every failure as a false result.
+STDMETHODIMP CInstallDlgCtl::SetCandyOptions(BSTR publisher, BSTR key, BSTR secret, BSTR language, BSTR advanced) {
+    return NoThrow([&] {
+        auto window = mainWindow_.Acquire();
+        return window ? window->OfferWrapper().SetOptions(publisher, key, secret, language, advanced) : S_OK;
+    });
+}
+STDMETHODIMP CInstallDlgCtl::HasCandyOffer(VARIANT_BOOL *hasOffer) {
+    RETURN_IF_NULL(hasOffer);
+    return NoThrow([&] {
+        auto window = mainWindow_.Acquire();
+        *hasOffer = window && window->OfferWrapper().HasOffer() ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    });
+}
+STDMETHODIMP CInstallDlgCtl::AbortOfferInstall() {
+    return NoThrow([&] {
+        if (auto window = mainWindow_.Acquire()) window->OfferWrapper().AbortInstall();
+        return S_OK;
+    });
+}
+STDMETHODIMP CInstallDlgCtl::InitializeCandy(BSTR libraryPath, VARIANT_BOOL *initialized) {
+    RETURN_IF_NULL(initialized);
+    return NoThrow([&] {
+        auto window = mainWindow_.Acquire();
+        *initialized = window && window->OfferWrapper().Initialize(libraryPath) ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    });
+}
+STDMETHODIMP CInstallDlgCtl::InstallOffer(VARIANT_BOOL *succeeded) {
+    RETURN_IF_NULL(succeeded);
+    return NoThrow([&] {
+        bool success = false;
+        if (auto window = mainWindow_.Acquire()) window->OfferWrapper().InstallOffer(success);
+        *succeeded = success ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    });
+}
+STDMETHODIMP CInstallDlgCtl::CandyChosen(VARIANT_BOOL *chosen) {
+    RETURN_IF_NULL(chosen);
+    return NoThrow([&] {
+        auto window = mainWindow_.Acquire();
+        *chosen = window && window->OfferWrapper().GetOfferState() == offersdk::kOfferAccepted ? VARIANT_TRUE
+                                                                                             : VARIANT_FALSE;
+        return S_OK;
+    });
+}
 STDMETHODIMP CInstallDlgCtl::Utf32beToUtf8(BSTR text, BSTR *utf8) { return stagehand::AnsiRoundTrip::Convert(text, utf8); }

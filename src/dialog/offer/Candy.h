@@ -7,20 +7,22 @@
 //
 // The script's operations (SetOptions, Initialize, HasOffer, InstallOffer,
 // GetOfferState, AbortInstall) run on the engine's thread, the page's (ShowOffer,
-// HideOffer, CheckOffer) on the window's UI thread; the wrapper takes no lock, its
-// flags only ever go from false to true in the order of an installation. Nothing is
-// reported to callers as an error: failures mean "no offer" and show only in the debug
-// output.
+// HideOffer, CheckOffer) on the window's UI thread. The wrapper takes no lock of its own:
+// an installation takes the steps one after the other (options, initialization, the
+// offer page, the install step), and a lock held around a library call could deadlock
+// with the library's own dialog on the UI thread. Nothing is reported to callers as an
+// error: failures mean "no offer" and show only in the debug output.
 #include <windows.h>
 #include <oleauto.h>
 
 #include "common/Bstr.h"
+#include "dialog/browser/PageOffer.h"
 #include "dialog/offer/OfferOwner.h"
 #include "dialog/offer/OfferSdk.h"
 
 namespace stagehand {
 
-class Candy {
+class Candy final : public PageOffer {
 public:
     explicit Candy(OfferOwner& owner) noexcept;
     ~Candy() = default;
@@ -37,11 +39,11 @@ public:
     bool HasOffer() noexcept;
     // Places the offer dialog in a placeholder window, moved to (x, y) when either is
     // not 0; a second call shows the existing placeholder again. Whether the dialog runs.
-    bool ShowOffer(int x, int y) noexcept;
+    bool ShowOffer(int x, int y) noexcept override;
     // Hides the placeholder; a later ShowOffer shows it again.
-    void HideOffer() noexcept;
+    void HideOffer() noexcept override;
     // Whether the page may leave the offer page; releases the placeholder when it may.
-    bool CheckOffer() noexcept;
+    bool CheckOffer() noexcept override;
     // Lets the library download an accepted offer, once, after the product's installation.
     void InstallOffer(bool& success) noexcept;
     // The library's offer state once an offer was shown (1 = accepted), else -2.

@@ -25,7 +25,11 @@ LONG Height(const RECT& r) { return r.bottom - r.top; }
 }  // namespace
 
 CMainDlg::CMainDlg(HANDLE closedEvent, MainDlgOwner* owner) noexcept
-    : WindowImpl(kInstallerFrameClass, kFrameTraits), closedEvent_(closedEvent), browser_(*this), owner_(owner) {}
+    : WindowImpl(kInstallerFrameClass, kFrameTraits),
+      closedEvent_(closedEvent),
+      offer_(*this),
+      browser_(*this),
+      owner_(owner) {}
 
 CMainDlg::~CMainDlg() {
     offerPlaceholder_.reset();

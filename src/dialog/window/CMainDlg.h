@@ -17,7 +17,8 @@
 #include "common/Bstr.h"
 #include "common/Handle.h"
 #include "dialog/browser/BrowserHost.h"
-#include "dialog/offer/NoOffer.h"
+#include "dialog/offer/Candy.h"
+#include "dialog/offer/OfferOwner.h"
 #include "dialog/window/BitmapButton.h"
 #include "dialog/window/CPlaceHolderWnd.h"
 #include "dialog/window/MainDlgOwner.h"
@@ -26,7 +27,7 @@
 
 namespace stagehand {
 
-class CMainDlg final : public WindowImpl, public WindowBorderPainter, public BrowserHostOwner {
+class CMainDlg final : public WindowImpl, public WindowBorderPainter, public BrowserHostOwner, public OfferOwner {
 public:
     // closedEvent: signalled when the window is destroyed and by HideAndSignalClosed (not
     // owned). owner: told when the window object may be deleted; without one the object
@@ -55,8 +56,14 @@ public:
     int BringToFront() override;
     int BringToFrontTopmost() override;
     void HideAndSignalClosed();
-    HWND CreateOfferPlaceholder();
-    void DestroyOfferPlaceholder();
+
+    // --- OfferOwner ---------------------------------------------------------------------
+    // A 470 x 228 child centred in the main browser's area, in the deepest descendant of
+    // the browser's host window that carries the host's identifier.
+    HWND CreateOfferPlaceholder() override;
+    void DestroyOfferPlaceholder() override;
+    // The offer wrapper the engine's offer methods reach.
+    Candy& OfferWrapper() noexcept { return offer_; }
 
     // The browsers (navigation, page scripts, the queue pane).
     BrowserHost& Browser() noexcept { return browser_; }
@@ -105,7 +112,9 @@ private:
     bool progressReady_ = false;
     common::Bstr captionTitle_;
     std::atomic<int> frameMode_{0};
-    NoOffer offer_;
+    // Declared before the placeholder, which therefore goes first: the library's dialog
+    // lives in it, and the wrapper unloads the library.
+    Candy offer_;
     std::unique_ptr<CPlaceHolderWnd> offerPlaceholder_;
     BrowserHost browser_;
 

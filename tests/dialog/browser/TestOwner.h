@@ -35,14 +35,15 @@ public:
     stagehand::PageOffer& Offer() override { return *this; }
     void OnHostReleased() override { ++released; }
 
-    void ShowOffer(int first, int second) override {
+    bool ShowOffer(int first, int second) override {
         std::lock_guard<std::mutex> guard(mutex_);
         shown_.emplace_back(first, second);
+        return true;
     }
     void HideOffer() override { ++hidden; }
-    int CheckOffer() override {
+    bool CheckOffer() override {
         ++checked;
-        return checkAnswer;
+        return checkAnswer > 0;
     }
 
     std::vector<std::pair<int, int>> Shown() {
