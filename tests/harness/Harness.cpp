@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 
@@ -442,6 +443,30 @@ BOOL CALLBACK CollectButton(HWND child, LPARAM param) {
 }
 }  // namespace
 
+namespace {
+// Whether pid is this process or one it started (directly or further down).
+bool InOwnProcessTree(DWORD pid) {
+    const DWORD self = ::GetCurrentProcessId();
+    if (pid == self) return true;
+    common::UniqueHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snap) return false;
+    std::vector<std::pair<DWORD, DWORD>> parents;  // (process, parent)
+    PROCESSENTRY32W e;
+    e.dwSize = sizeof e;
+    for (BOOL ok = ::Process32FirstW(snap.get(), &e); ok; ok = ::Process32NextW(snap.get(), &e))
+        parents.emplace_back(e.th32ProcessID, e.th32ParentProcessID);
+    // Up the parent chain; the depth bound guards against reused ids forming a loop.
+    for (int depth = 0; depth < 32 && pid != 0; ++depth) {
+        DWORD parent = 0;
+        for (const auto& p : parents)
+            if (p.first == pid) parent = p.second;
+        if (parent == self) return true;
+        pid = parent;
+    }
+    return false;
+}
+}  // namespace
+
 SeenBox ReadBox(HWND w) {
     SeenBox box;
     ::GetWindowThreadProcessId(w, &box.pid);
@@ -512,7 +537,11 @@ void BoxAnswerer::Loop() {
         while ((w = ::FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr) {
             DWORD pid = 0;
             ::GetWindowThreadProcessId(w, &pid);
-            if (onlyPid_ && pid != onlyPid_) continue;
+            if (onlyPid_ == kOwnProcessTree) {
+                if (!InOwnProcessTree(pid)) continue;
+            } else if (onlyPid_ && pid != onlyPid_) {
+                continue;
+            }
             if (!::IsWindowVisible(w)) continue;
             bool done = false;
             for (HWND a : answered) done = done || a == w;

@@ -130,12 +130,15 @@ struct SeenBox {
 SeenBox ReadBox(HWND box);
 // Visible message boxes (dialog class #32770) of a process, top first.
 std::vector<HWND> OpenBoxes(DWORD pid);
-// Watches for message boxes (dialog class #32770) of any process while alive,
-// records caption and text and answers each with `button` (IDOK, IDYES, ...), or
-// with the Escape key for kEscape.
+// Watches for message boxes (dialog class #32770) of any process while alive (or of
+// onlyPid alone, or with kOwnProcessTree of this process and the processes it
+// started), records caption and text and answers each with `button` (IDOK, IDYES,
+// ...), or with the Escape key for kEscape. Tests running at the same time show boxes
+// of their own: an answerer that watches every process sees them too.
 class BoxAnswerer {
 public:
     static constexpr int kEscape = -1;
+    static constexpr DWORD kOwnProcessTree = 0xFFFFFFFF;
     explicit BoxAnswerer(int button = IDOK, DWORD onlyPid = 0);
     ~BoxAnswerer();
     BoxAnswerer(const BoxAnswerer&) = delete;

@@ -8,37 +8,11 @@
 
 namespace stagehand {
 
-namespace {
-
-// Full path of the module that holds this code; empty when it can't be had.
-std::wstring OwnModuleFile() {
-    HMODULE self = nullptr;
-    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              reinterpret_cast<LPCWSTR>(&OwnModuleFile), &self))
-        return std::wstring();
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        DWORD n = ::GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return std::wstring();
-        if (n < path.size()) return std::wstring(path.data(), n);
-        if (path.size() >= 32768) return std::wstring();
-        path.resize(path.size() * 2);
-    }
-}
-
-}  // namespace
-
 ControlResources::ControlResources() noexcept
     : uiLanguage_(common::UiLanguage::User()), languageOffset_(common::UiLanguage::Offset(uiLanguage_)) {
-    try {
-        // By full path: a bare "stagehand.dll" would be looked for along the search
-        // path of whichever program loaded us, and be missing (or another file) for
-        // a client that doesn't live next to it.
-        std::wstring file = OwnModuleFile();
-        Load(file.empty() ? L"stagehand.dll" : file.c_str());
-    } catch (const std::bad_alloc&) {
-        loadError_ = ERROR_NOT_ENOUGH_MEMORY;
-    }
+    // By its bare name: the server is already loaded in this process, and the loader
+    // finds a loaded module by name before it searches any folder.
+    Load(L"stagehand.dll");
 }
 
 ControlResources::ControlResources(const wchar_t* moduleFile) noexcept

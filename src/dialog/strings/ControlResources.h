@@ -18,7 +18,7 @@ public:
     // handed to the script.
     static constexpr size_t kMessageChars = 1024;
 
-    // Loads the file of the module this code lives in (stagehand.dll) as a data file.
+    // Loads stagehand.dll as a data file.
     ControlResources() noexcept;
     // Loads the given file as a data file (a test names the built stagehand.dll).
     explicit ControlResources(const wchar_t* moduleFile) noexcept;

@@ -119,7 +119,7 @@ TEST(ShellDiscInstall, MissingDiscProgramIsNotAnError) {
 TEST(ShellExecute, OpenAndRunAsStartTheProgramWithItsParameters) {
     TempDir dir(L"exec");
     auto shell = ShellObject();
-    harness::BoxAnswerer boxes(IDOK);
+    harness::BoxAnswerer boxes(IDOK, harness::BoxAnswerer::kOwnProcessTree);
     struct Case {
         const wchar_t* method;
         const wchar_t* file;
@@ -139,7 +139,8 @@ TEST(ShellExecute, OpenAndRunAsStartTheProgramWithItsParameters) {
 
 TEST(ShellExecute, MissingProgramGivesSFalse) {
     TempDir dir(L"exec");
-    harness::BoxAnswerer boxes(IDOK);  // the shell may explain the failure in a box
+    // The shell may explain the failure in a box.
+    harness::BoxAnswerer boxes(IDOK, harness::BoxAnswerer::kOwnProcessTree);
     ComPtr<IDispatch> shell = ShellObject();
     ComPtr<IShellCtl> itf;
     ASSERT_HR(S_OK, shell->QueryInterface(IID_IShellCtl, itf.put_void()));
