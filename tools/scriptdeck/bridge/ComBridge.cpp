@@ -128,7 +128,7 @@ void ComBridge::FreeRef(int ref) {
 
 void ComBridge::RunHandler(int tableRef, const std::wstring& event, std::vector<common::Variant>& args) {
     // After a failure the other handlers wait until its error has been raised.
-    if (quitting_ || handlerFailed_ || !main_) return;
+    if (closing_ || quitting_ || handlerFailed_ || !main_) return;
     lua_State* const L = active_ ? active_ : main_;
     const std::string name = WideToAnsi(event.data(), event.size());
     std::string conversionError;

@@ -39,6 +39,9 @@ public:
     bool Open(lua_State* L);
     // The bridge of a state in which Open ran.
     static ComBridge& From(lua_State* L);
+    // The state is about to close: from now on no event handler runs (objects released
+    // while the state closes may still fire events).
+    void Close() { closing_ = true; }
 
     // Runs one Lua-facing function (see above). Before and after the work: a quit
     // message ends the script; an event handler that failed during the work has its
@@ -72,6 +75,7 @@ private:
     lua_State* main_ = nullptr;
     lua_State* active_ = nullptr;  // the state of the innermost bridge call under way
     int depth_ = 0;                // bridge calls under way
+    bool closing_ = false;
     bool quitting_ = false;
     int quitCode_ = 0;
     bool handlerFailed_ = false;   // an event handler failed; its error waits to be raised

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/Bstr.h"
+#include "common/Handle.h"
 #include "scriptdeck/bridge/AnsiText.h"
 
 namespace scriptdeck {
@@ -29,16 +30,9 @@ std::string ComErrorText::SystemText(HRESULT hr) {
     const DWORD n = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
         static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    common::UniqueLocalMem owner(buffer);
     if (n == 0 || !buffer) return {};
-    std::string text;
-    try {
-        text = Trimmed(WideToAnsi(buffer, n));
-    } catch (...) {
-        ::LocalFree(buffer);
-        throw;
-    }
-    ::LocalFree(buffer);
-    return text;
+    return Trimmed(WideToAnsi(buffer, n));
 }
 
 std::string ComErrorText::FromHResult(HRESULT hr) {

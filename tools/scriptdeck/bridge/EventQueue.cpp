@@ -1,5 +1,6 @@
 #include "scriptdeck/bridge/EventQueue.h"
 
+#include "common/DebugLog.h"
 #include "scriptdeck/bridge/EventSink.h"
 
 namespace scriptdeck {
@@ -38,7 +39,8 @@ void EventQueue::Post(EventSink* sink, DISPID id, std::vector<common::Variant> a
         pending_.push_back(Pending{common::ComPtr<EventSink>(sink), id, std::move(args)});
     }
     // One wake-up per batch: the owner takes every queued event when it runs.
-    if (wake) ::PostMessageW(window_, kWakeMessage, 0, 0);
+    if (wake && !::PostMessageW(window_, kWakeMessage, 0, 0))
+        common::DebugError("scriptdeck: an event can't wake the engine thread.", ::GetLastError());
 }
 
 void EventQueue::DeliverAll() {

@@ -73,31 +73,38 @@ STDMETHODIMP EventSink::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
 STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                                UINT*) {
     if (result) ::VariantInit(result);
-    return common::NoThrow([&]() -> HRESULT {
-        // The arguments in the order the event declares them (they arrive last first),
-        // copied so they outlive the call when the event has to wait for the engine thread.
-        std::vector<common::Variant> args;
-        const UINT count = params ? params->cArgs : 0;
-        args.resize(count);
-        for (UINT i = 0; i < count; ++i) {
-            HRESULT hr = ::VariantCopyInd(args[i].get(), &params->rgvarg[count - 1 - i]);
-            if (FAILED(hr)) return hr;
+    try {
+        return InvokeNow(id, params);
+    } catch (...) {
+        // Out of memory copying the arguments or running the handler: the source goes on.
+        return E_OUTOFMEMORY;
+    }
+}
+
+HRESULT EventSink::InvokeNow(DISPID id, DISPPARAMS* params) {
+    // The arguments in the order the event declares them (they arrive last first),
+    // copied so they outlive the call when the event has to wait for the engine thread.
+    std::vector<common::Variant> args;
+    const UINT count = params ? params->cArgs : 0;
+    args.resize(count);
+    for (UINT i = 0; i < count; ++i) {
+        HRESULT hr = ::VariantCopyInd(args[i].get(), &params->rgvarg[count - 1 - i]);
+        if (FAILED(hr)) return hr;
+    }
+    {
+        // Another thread's event waits for the engine thread; the lock keeps the bridge
+        // from going away while it is queued.
+        common::ScopedLock hold(lock_);
+        if (!bridge_) return S_OK;
+        if (::GetCurrentThreadId() != bridge_->Events().OwnerThread()) {
+            bridge_->Events().Post(this, id, std::move(args));
+            return S_OK;
         }
-        {
-            // Another thread's event waits for the engine thread; the lock keeps the
-            // bridge from going away while it is queued.
-            common::ScopedLock hold(lock_);
-            if (!bridge_) return S_OK;
-            if (::GetCurrentThreadId() != bridge_->Events().OwnerThread()) {
-                bridge_->Events().Post(this, id, std::move(args));
-                return S_OK;
-            }
-        }
-        // The engine thread runs the handler now, without the lock: the handler may call
-        // objects whose other threads fire events meanwhile.
-        Deliver(id, args);
-        return S_OK;
-    });
+    }
+    // The engine thread runs the handler now, without the lock: the handler may call
+    // objects whose other threads fire events meanwhile.
+    Deliver(id, args);
+    return S_OK;
 }
 
 }  // namespace scriptdeck

@@ -40,6 +40,7 @@ public:
 
 private:
     ~EventSink() = default;
+    HRESULT InvokeNow(DISPID id, DISPPARAMS* params);
 
     volatile LONG refs_ = 1;
     const IID iid_;

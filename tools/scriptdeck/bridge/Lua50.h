@@ -19,8 +19,6 @@ typedef double lua_Number;
 SCRIPTDECK_LUA_API int __cdecl lua_gettop(lua_State* L);
 SCRIPTDECK_LUA_API void __cdecl lua_settop(lua_State* L, int index);
 SCRIPTDECK_LUA_API void __cdecl lua_pushvalue(lua_State* L, int index);
-SCRIPTDECK_LUA_API void __cdecl lua_remove(lua_State* L, int index);
-SCRIPTDECK_LUA_API void __cdecl lua_insert(lua_State* L, int index);
 SCRIPTDECK_LUA_API int __cdecl lua_checkstack(lua_State* L, int extra);
 
 // Access
@@ -36,7 +34,6 @@ SCRIPTDECK_LUA_API void __cdecl lua_pushnil(lua_State* L);
 SCRIPTDECK_LUA_API void __cdecl lua_pushnumber(lua_State* L, lua_Number n);
 SCRIPTDECK_LUA_API void __cdecl lua_pushlstring(lua_State* L, const char* s, size_t length);
 SCRIPTDECK_LUA_API void __cdecl lua_pushstring(lua_State* L, const char* s);
-SCRIPTDECK_LUA_API const char* __cdecl lua_pushfstring(lua_State* L, const char* format, ...);
 SCRIPTDECK_LUA_API void __cdecl lua_pushcclosure(lua_State* L, lua_CFunction fn, int upvalues);
 SCRIPTDECK_LUA_API void __cdecl lua_pushboolean(lua_State* L, int b);
 SCRIPTDECK_LUA_API void __cdecl lua_pushlightuserdata(lua_State* L, void* p);

@@ -34,12 +34,14 @@ private:
     HRESULT hr_;
 };
 
-// The Lua state, closed (its COM objects released) before the bridge goes.
+// The Lua state, closed (its COM objects released) before the bridge goes; no event
+// handler runs while it closes.
 class LuaState {
 public:
-    LuaState() : L_(luaL_newstate()) {}
+    explicit LuaState(ComBridge& bridge) : bridge_(bridge), L_(luaL_newstate()) {}
     ~LuaState() {
         if (L_) {
+            bridge_.Close();
             lua_sethook(L_, nullptr, 0, 0);
             lua_close(L_);
         }
@@ -49,6 +51,7 @@ public:
     lua_State* get() const { return L_; }
 
 private:
+    ComBridge& bridge_;
     lua_State* L_;
 };
 
@@ -82,8 +85,12 @@ int Traceback(lua_State* L) {
 int ExitCodeOf(lua_State* L, int index) {
     switch (lua_type(L, index)) {
         case LUA_TNUMBER: {
-            const lua_Number n = lua_tonumber(L, index);
-            return std::isfinite(n) ? static_cast<int>(static_cast<long long>(n)) : 1;
+            // Whole numbers of the exit code's 32 bits (negative ones as Windows shows
+            // them, 4294967295 as -1); anything else is no exit code: 1.
+            const lua_Number n = std::trunc(lua_tonumber(L, index));
+            if (n >= 0 && n <= 4294967295.0) return static_cast<int>(static_cast<unsigned long>(n));
+            if (n < 0 && n >= -2147483648.0) return static_cast<int>(n);
+            return 1;
         }
         case LUA_TBOOLEAN:
             return lua_toboolean(L, index) ? 0 : 1;
@@ -105,7 +112,7 @@ int ScriptHost::Run(const std::vector<std::wstring>& args) {
         return 1;
     }
     ComBridge bridge;
-    LuaState state;
+    LuaState state(bridge);
     lua_State* L = state.get();
     if (!L) {
         Report("not enough memory for the Lua state");
