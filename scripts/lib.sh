@@ -12,7 +12,7 @@ PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools cmak
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # Installs whatever of the build and test set is missing; also enables Debian's
-# source packages, which the build unpacks for Lua and libarchive.
+# source packages, which the build unpacks for Lua, libarchive and UnRAR.
 ensure_packages() {
   local missing=() p
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -22,13 +22,19 @@ ensure_packages() {
   for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
+  # Source entries only: main for Lua and libarchive, non-free for the official UnRAR
+  # source (unrar-nonfree). No binary package is taken from non-free.
   local src=/etc/apt/sources.list.d/debian-src.sources
-  if [ ! -e "$src" ] && ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  # An entry of ours from before the non-free source was needed is rewritten.
+  if [ -e "$src" ] && ! grep -q '^Components:.*non-free' "$src"; then
+    as_root rm -f "$src"
+  fi
+  if [ ! -e "$src" ] && ! grep -rqs '^deb-src .* non-free\( \|$\)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
     as_root tee "$src" >/dev/null <<SRC
 Types: deb-src
 URIs: http://deb.debian.org/debian
 Suites: bookworm bookworm-updates
-Components: main
+Components: main non-free
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
     missing+=(update)

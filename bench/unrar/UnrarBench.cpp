@@ -1,7 +1,8 @@
 // Unpacks a generated stored RAR archive (~200 MB in ~2000 files by default) with
 // UnRAR.dll, directly and through the installer's unpacking object PebbleUtil.UnRar
 // (stagehand.dll registered, OnProgress events to a connected sink), and prints the
-// throughputs as ratios to each other and to plain copying of the same files.
+// throughputs as ratios to each other and to plain copying of the same files; then the
+// same for any archives made by RAR that are named on the command line.
 #include <windows.h>
 #include <ocidl.h>
 
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -211,13 +213,62 @@ struct ComApartment {
     HRESULT hr;
 };
 
+// The unpacked size of every file entry of an archive (list mode, nothing unpacked).
+unsigned long long ListBytes(UnrarLibrary& lib, const std::wstring& archive) {
+    UnrarLibrary::Archive a(lib, lib.Open(archive, RAR_OM_LIST));
+    if (!a) throw std::runtime_error("cannot open " + harness::Narrow(archive));
+    unsigned long long bytes = 0;
+    RARHeaderDataEx h = {};
+    while (lib.ReadHeaderEx(a.get(), &h) == 0) {
+        if (!(h.Flags & RHDF_DIRECTORY))
+            bytes += (static_cast<unsigned long long>(h.UnpSizeHigh) << 32) | h.UnpSize;
+        if (lib.ProcessFileW(a.get(), RAR_SKIP, nullptr, nullptr) != 0) break;
+    }
+    return bytes;
+}
+
+// Runs every method `rounds` times on the corpus, keeping each one's best time.
+bool Measure(std::vector<Method>& methods, const Corpus& c, const std::wstring& work, int rounds) {
+    for (int r = 0; r < rounds; ++r) {
+        for (Method& m : methods) {
+            std::wstring dest = Join(work, L"out");
+            double t0 = Now();
+            bool ok = m.run(c, dest);
+            double t = Now() - t0;
+            harness::RemoveTree(dest);
+            if (!ok) {
+                std::fprintf(stderr, "%s failed\n", m.name);
+                return false;
+            }
+            if (m.best == 0 || t < m.best) m.best = t;
+        }
+    }
+    return true;
+}
+
+void PrintTimes(const std::vector<Method>& methods, double mb) {
+    int width = 0;
+    for (const Method& m : methods) width = std::max(width, static_cast<int>(std::strlen(m.name)));
+    for (const Method& m : methods) std::printf("  %-*s %8.3f s %9.1f MB/s\n", width, m.name, m.best, mb / m.best);
+}
+
 }  // namespace
 
+// bench_unrar [total MB] [files] [label=archive ...]: the generated stored archive, then
+// each archive given (made by RAR, e.g. compressed or solid) with the extractor driven
+// directly and through the unpacking object.
 int main(int argc, char** argv) {
     unsigned long long totalMb = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 200;
     unsigned files = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : 2000;
+    std::vector<std::pair<std::string, std::wstring>> archives;
+    for (int i = 3; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const size_t eq = arg.find('=');
+        if (eq == std::string::npos || eq == 0) totalMb = 0;
+        else archives.emplace_back(arg.substr(0, eq), harness::Widen(arg.substr(eq + 1)));
+    }
     if (totalMb == 0 || files == 0) {
-        std::fprintf(stderr, "usage: bench_unrar [total MB] [files]\n");
+        std::fprintf(stderr, "usage: bench_unrar [total MB] [files] [label=archive ...]\n");
         return 2;
     }
     ComApartment com;
@@ -232,6 +283,7 @@ int main(int argc, char** argv) {
         Corpus c = Generate(work.path(), totalMb * 1024 * 1024, files);
         UnpackObject unpacker(work.path());
 
+        const char* const kObject = "unpacking through PebbleUtil.UnRar (with OnProgress events and a connected sink)";
         std::vector<Method> methods = {
             {"plain copy", CopyAll},
             {"UnRAR.dll direct", [&](const Corpus& k, const std::wstring& d) { return UnrarDirect(lib, k, d); }},
@@ -239,39 +291,40 @@ int main(int argc, char** argv) {
             {"UnRAR.dll test only",
              [&](const Corpus& k, const std::wstring& d) { return UnrarDirect(lib, k, d, RAR_TEST); }},
             // Both passes of the object, a percentage and an event per written chunk.
-            {"unpacking through PebbleUtil.UnRar (with OnProgress events and a connected sink)",
-             [&](const Corpus& k, const std::wstring& d) { return unpacker.Unpack(k, d); }},
+            {kObject, [&](const Corpus& k, const std::wstring& d) { return unpacker.Unpack(k, d); }},
         };
         const Method& copy = methods[0];
         const Method& direct = methods[1];
         const Method& object = methods[3];
         const int rounds = 3;
-        for (int r = 0; r < rounds; ++r) {
-            for (Method& m : methods) {
-                std::wstring dest = Join(work.path(), L"out");
-                double t0 = Now();
-                bool ok = m.run(c, dest);
-                double t = Now() - t0;
-                harness::RemoveTree(dest);
-                if (!ok) {
-                    std::fprintf(stderr, "%s failed\n", m.name);
-                    return 1;
-                }
-                if (m.best == 0 || t < m.best) m.best = t;
-            }
-        }
+        if (!Measure(methods, c, work.path(), rounds)) return 1;
         const double mb = static_cast<double>(c.bytes) / (1024.0 * 1024.0);
-        std::printf("%.1f MB in %zu files, best of %d rounds:\n", mb, c.names.size(), rounds);
-        int width = 0;
-        for (const Method& m : methods) width = std::max(width, static_cast<int>(std::strlen(m.name)));
-        for (const Method& m : methods)
-            std::printf("  %-*s %8.3f s %9.1f MB/s\n", width, m.name, m.best, mb / m.best);
+        std::printf("stored RAR 4: %.1f MB in %zu files, best of %d rounds:\n", mb, c.names.size(), rounds);
+        PrintTimes(methods, mb);
         std::printf("OnProgress events: %llu in %d rounds\n", unpacker.events(), rounds);
         // Throughput ratios (higher is faster): every method against plain copying, and
         // the unpacking object against the extractor driven directly without its events.
         for (size_t i = 1; i < methods.size(); ++i)
             std::printf("ratio %s / %s: %.2f\n", methods[i].name, copy.name, copy.best / methods[i].best);
         std::printf("ratio %s / %s: %.2f\n", object.name, direct.name, direct.best / object.best);
+
+        // Archives made by RAR itself: the same two ways of unpacking them.
+        for (const auto& given : archives) {
+            Corpus k;
+            k.archive = given.second;
+            k.bytes = ListBytes(lib, k.archive);
+            std::vector<Method> pair = {
+                {"UnRAR.dll direct", [&](const Corpus& x, const std::wstring& d) { return UnrarDirect(lib, x, d); }},
+                {kObject, [&](const Corpus& x, const std::wstring& d) { return unpacker.Unpack(x, d); }},
+            };
+            if (!Measure(pair, k, work.path(), rounds)) return 1;
+            const double size = static_cast<double>(k.bytes) / (1024.0 * 1024.0);
+            std::printf("%s (%s): %.1f MB unpacked, best of %d rounds:\n", given.first.c_str(),
+                        harness::Narrow(k.archive).c_str(), size, rounds);
+            PrintTimes(pair, size);
+            std::printf("ratio %s: %s / %s: %.2f\n", given.first.c_str(), kObject, pair[0].name,
+                        pair[0].best / pair[1].best);
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "error: %s\n", e.what());
         return 1;

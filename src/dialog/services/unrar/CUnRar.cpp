@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/HResult.h"
+#include "dialog/services/unrar/EntryName.h"
 #include "dialog/services/unrar/UnRarArchive.h"
 #include "dialog/services/unrar/UnRarLibrary.h"
 
@@ -36,11 +38,13 @@ INT ProgressPercent(ULONG done, ULONG total) {
     return static_cast<INT>(percent);
 }
 
-// Counting pass: adds the unpacked size of every file entry to the running total.
-// An archive that can't be opened adds nothing; a failed skip ends the count.
-void CountArchive(const unrar::Library& lib, const std::wstring& archive) {
+// Counting pass: adds the unpacked size of every file entry to the running total and
+// returns what it added. An archive that can't be opened adds nothing; a failed skip
+// ends the count.
+ULONG CountArchive(const unrar::Library& lib, const std::wstring& archive) {
+    ULONG counted = 0;
     unrar::Archive arc(lib, archive.c_str(), RAR_OM_LIST);
-    if (!arc.Open()) return;
+    if (!arc.Open()) return counted;
     for (;;) {
         RARHeaderData header;
         ZeroMemory(&header, sizeof header);
@@ -52,7 +56,9 @@ void CountArchive(const unrar::Library& lib, const std::wstring& archive) {
             break;
         }
         AddBytes(g_totalBytes, header.UnpSize);
+        counted += header.UnpSize;
     }
+    return counted;
 }
 }  // namespace
 
@@ -70,6 +76,10 @@ common::ConnectionPoint* const* CUnRar::Points(size_t& count) noexcept {
 }
 
 STDMETHODIMP CUnRar::Unpack(BSTR archive, BSTR destination) {
+    return common::NoThrow([&] { return UnpackArchive(archive, destination); });
+}
+
+HRESULT CUnRar::UnpackArchive(BSTR archive, BSTR destination) {
     const std::wstring archivePath(archive ? archive : L"");
     std::wstring folder(destination ? destination : L"");
     common::DebugOut("Unpacking ");
@@ -85,7 +95,8 @@ STDMETHODIMP CUnRar::Unpack(BSTR archive, BSTR destination) {
     }
     common::DebugOut("\n");
 
-    CountArchive(lib, archivePath);
+    const ULONG counted = CountArchive(lib, archivePath);
+    reported_ = 0;
 
     unrar::Archive arc(lib, archivePath.c_str(), RAR_OM_EXTRACT);
     if (!arc.Open()) {
@@ -93,12 +104,28 @@ STDMETHODIMP CUnRar::Unpack(BSTR archive, BSTR destination) {
         return E_UNEXPECTED;
     }
     lib.SetCallback(arc.get(), &CUnRar::ProgressCallback, reinterpret_cast<LPARAM>(this));
-    for (;;) {
+    for (bool first = true;; first = false) {
         RARHeaderData header;
         ZeroMemory(&header, sizeof header);
-        // The end of the archive and an unreadable header both end the walk.
-        if (lib.ReadHeader(arc.get(), &header) != 0) return S_OK;
-        if (lib.ProcessFileW(arc.get(), RAR_EXTRACT, &folder[0], nullptr) != 0) {
+        const int read = lib.ReadHeader(arc.get(), &header);
+        // The end of the archive ends the walk, unless not even one entry came before it
+        // (a download cut short after the archive's own header). A header the library
+        // could not read (damaged, encrypted, in a volume that is missing) fails the
+        // call like an entry: what comes after it was not unpacked.
+        const bool ended = read == ERAR_END_ARCHIVE && !first;
+        if (ended) {
+            arc.Close();
+            // Entries whose size the headers announce but whose data the library never
+            // reports (links it doesn't create) would keep this and every later archive
+            // below 100: a complete walk accounts for the rest of its bytes as unpacked.
+            if (reported_ < counted) ReportBytes(counted - reported_);
+            return S_OK;
+        }
+        // The stored name is checked here, before the library writes anything for the
+        // entry, whatever library sits in bin\.
+        const bool extracted = read == 0 && unrar::EntryName::IsSafe(header.FileName, sizeof header.FileName) &&
+                               lib.ProcessFileW(arc.get(), RAR_EXTRACT, &folder[0], nullptr) == 0;
+        if (!extracted) {
             arc.Close();
             common::DebugOut("Unrar fatal error ");
             common::DebugOut(archivePath.c_str());
@@ -119,8 +146,14 @@ int CALLBACK CUnRar::ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPAR
     auto* self = reinterpret_cast<CUnRar*>(userData);
     switch (msg) {
     case UCM_PROCESSDATA:
-        if (self) self->OnDataProcessed(static_cast<ULONG>(p2));
+        if (self) self->ReportBytes(static_cast<ULONG>(p2));
         break;
+    case UCM_CHANGEVOLUME:
+    case UCM_CHANGEVOLUMEW:
+        // Asked for a volume the library could not find: nobody here can supply it, so
+        // stop rather than be asked again; the entry then fails. A notification that the
+        // next volume was opened goes on.
+        return p2 == RAR_VOL_ASK ? -1 : 0;
     case UCM_NEEDPASSWORD:
         // No password is supplied: the entry then fails to extract.
         common::DebugOut("ERROR This rar file needs password\n");
@@ -131,7 +164,18 @@ int CALLBACK CUnRar::ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPAR
     return 0;  // go on
 }
 
+void CUnRar::ReportBytes(ULONG bytes) noexcept {
+    // No exception may reach the library. Progress that could not be reported for want
+    // of memory doesn't change the extraction's outcome: firing results are ignored.
+    const HRESULT fired = common::NoThrow([&] {
+        OnDataProcessed(bytes);
+        return S_OK;
+    });
+    static_cast<void>(fired);
+}
+
 void CUnRar::OnDataProcessed(ULONG bytes) {
+    reported_ += bytes;
     const ULONG done = AddBytes(g_doneBytes, bytes);
     const ULONG total = static_cast<ULONG>(g_totalBytes);
     const INT percent = ProgressPercent(done, total);

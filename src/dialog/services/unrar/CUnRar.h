@@ -34,11 +34,17 @@ protected:
     common::ConnectionPoint* const* Points(size_t& count) noexcept override;
 
 private:
+    // Unpack's work; may throw std::bad_alloc.
+    HRESULT UnpackArchive(BSTR archive, BSTR destination);
     // The library's progress callback; userData is the object.
     static int CALLBACK ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPARAM p2);
     // A chunk of `bytes` was unpacked: update the percentage and tell every sink.
     void OnDataProcessed(ULONG bytes);
+    // OnDataProcessed where no exception may pass: the callback and the end of a walk.
+    void ReportBytes(ULONG bytes) noexcept;
 
+    // Bytes the library reported unpacked during the current Unpack.
+    ULONG reported_ = 0;
     common::CriticalSection percentLock_;
     INT percent_ = 0;  // guarded by percentLock_
     common::ConnectionPoint propertyNotify_;

@@ -1,7 +1,10 @@
 #include "UnRarFixture.h"
 
+#include <algorithm>
 #include <sstream>
+#include <stdexcept>
 
+#include "common/Handle.h"
 #include "stagehand.h"
 
 namespace unrartest {
@@ -110,6 +113,82 @@ void UnRarTest::Disconnect(DWORD cookie) {
     common::ComPtr<IConnectionPoint> point;
     ASSERT_HR(S_OK, container->FindConnectionPoint(DIID__IUnRarEvents, point.put()));
     EXPECT_HR(S_OK, point->Unadvise(cookie));
+}
+
+void ShippedUnRarTest::SetUp() {
+    UnRarTest::SetUp();
+    if (!HasFatalFailure()) InstallLibrary(L"UnRAR.dll");
+}
+
+std::wstring ShippedUnRarTest::Sample(const std::wstring& uuName, const std::wstring& as) {
+    const std::string text = harness::ReadFile(Join(harness::BinDir(), L"rarsamples\\" + uuName));
+    if (text.empty()) throw std::runtime_error("sample missing: " + harness::Narrow(uuName));
+    const std::string bytes = UuDecode(text);
+    // Named after the sample file: the names inside are often "-", and volume sets
+    // keep their numbering.
+    const std::wstring path = dir_ / (as.empty() ? uuName.substr(0, uuName.size() - 3) : as);
+    harness::WriteFile(path, bytes);
+    return path;
+}
+
+std::string UuDecode(const std::string& text, std::string* name) {
+    std::stringstream in(text);
+    std::string line;
+    while (std::getline(in, line) && line.rfind("begin ", 0) != 0) {
+    }
+    if (line.rfind("begin ", 0) != 0) throw std::runtime_error("not uuencoded");
+    if (name) {
+        // "begin 644 name"
+        const size_t space = line.find(' ', 6);
+        *name = space == std::string::npos ? std::string() : line.substr(space + 1);
+        while (!name->empty() && (name->back() == '\r' || name->back() == ' ')) name->pop_back();
+    }
+    // Each character carries 6 bits as (c - 32) & 63 (a backquote is 0); the first
+    // character of a line is its byte count.
+    auto value = [](char c) { return static_cast<unsigned>((c - 32) & 63); };
+    std::string out;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line == "end") return out;
+        if (line.empty()) continue;
+        const unsigned count = value(line[0]);
+        std::string bytes;
+        for (size_t i = 1; i < line.size() && bytes.size() < count; i += 4) {
+            unsigned v = 0;
+            for (size_t k = 0; k < 4; ++k) v = (v << 6) | (i + k < line.size() ? value(line[i + k]) : 0);
+            bytes += static_cast<char>((v >> 16) & 0xFF);
+            bytes += static_cast<char>((v >> 8) & 0xFF);
+            bytes += static_cast<char>(v & 0xFF);
+        }
+        if (bytes.size() < count) throw std::runtime_error("short uuencoded line");
+        out.append(bytes, 0, count);
+    }
+    throw std::runtime_error("uuencoded text without end");
+}
+
+namespace {
+void TreeBelow(const std::wstring& root, const std::wstring& prefix, std::vector<std::wstring>& out) {
+    WIN32_FIND_DATAW fd;
+    common::UniqueFindHandle f(::FindFirstFileW((root + L"\\*").c_str(), &fd));
+    if (!f) return;
+    do {
+        const std::wstring n = fd.cFileName;
+        if (n == L"." || n == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.push_back(prefix + n + L"\\");
+            TreeBelow(root + L"\\" + n, prefix + n + L"\\", out);
+        } else {
+            out.push_back(prefix + n);
+        }
+    } while (::FindNextFileW(f.get(), &fd));
+}
+}  // namespace
+
+std::vector<std::wstring> Tree(const std::wstring& root) {
+    std::vector<std::wstring> out;
+    TreeBelow(root, L"", out);
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 }  // namespace unrartest

@@ -61,4 +61,20 @@ protected:
     common::ComPtr<IDispatch> unrar_;
 };
 
+// The shipped UnRAR.dll of the build at bin\UnRAR.dll instead of the stand-in.
+class ShippedUnRarTest : public UnRarTest {
+protected:
+    void SetUp() override;
+    // Decodes the uuencoded sample archive `uuName` (a file of the build's rarsamples
+    // folder: libarchive's test archives, made by RAR itself) into the scratch folder as
+    // `as` (when empty, `uuName` without ".uu") and returns its path.
+    std::wstring Sample(const std::wstring& uuName, const std::wstring& as = L"");
+};
+
+// The bytes of a uuencoded text ("begin MODE NAME", lines, "end"); `name` receives NAME.
+std::string UuDecode(const std::string& text, std::string* name = nullptr);
+
+// Everything below `root`, relative and sorted; folders end with '\'.
+std::vector<std::wstring> Tree(const std::wstring& root);
+
 }  // namespace unrartest

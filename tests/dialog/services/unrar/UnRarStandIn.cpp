@@ -12,6 +12,10 @@
 //       extractfail                extracting it fails before any data
 //       password                   asks for a password; fails when none is given
 //       notify=M,N,...             sends these message codes (no data) before the data
+//       volume=ask                 the next volume is missing: asks for it (UCM_CHANGEVOLUMEW,
+//                                  RAR_VOL_ASK) until told to stop, at most 3 times, then fails
+//       volume=notify              tells of a volume change (RAR_VOL_NOTIFY) before the data;
+//                                  fails when told to stop
 //   badheader                      reading this header fails
 // The extracted file holds the chunks' bytes; folders are created.
 #include <windows.h>
@@ -39,6 +43,7 @@ struct Entry {
     std::vector<unsigned> chunks;
     std::vector<unsigned> notify;
     unsigned delay = 0;
+    std::string volume;
     bool skipFail = false, extractFail = false, password = false;
 };
 
@@ -118,6 +123,7 @@ bool Load(const std::wstring& path, std::vector<Entry>& entries, std::string& op
                 if (opt.rfind("chunks=", 0) == 0) e.chunks = Numbers(opt.substr(7));
                 else if (opt.rfind("notify=", 0) == 0) e.notify = Numbers(opt.substr(7));
                 else if (opt.rfind("delay=", 0) == 0) e.delay = static_cast<unsigned>(std::stoul(opt.substr(6)));
+                else if (opt.rfind("volume=", 0) == 0) e.volume = opt.substr(7);
                 else if (opt == "skipfail") e.skipFail = true;
                 else if (opt == "extractfail") e.extractFail = true;
                 else if (opt == "password") e.password = true;
@@ -151,6 +157,18 @@ int Extract(ArcState* arc, const Entry& e, const wchar_t* destPath) {
     }
     for (unsigned msg : e.notify) {
         if (arc->callback) arc->callback(msg, arc->user, 0, 0);
+    }
+    if (!e.volume.empty() && arc->callback) {
+        const bool ask = e.volume == "ask";
+        for (int i = 0; i < 3; ++i) {
+            wchar_t next[MAX_PATH] = L"next.part2.rar";
+            const int answer = arc->callback(UCM_CHANGEVOLUMEW, arc->user, reinterpret_cast<LPARAM>(next),
+                                             ask ? RAR_VOL_ASK : RAR_VOL_NOTIFY);
+            Log(arc->path, "volume " + e.volume + " answer=" + std::to_string(answer));
+            if (answer == -1) return ERAR_EOPEN;
+            if (!ask) break;
+        }
+        if (ask) return ERAR_EOPEN;
     }
     if (e.password) {
         char password[128] = {0};

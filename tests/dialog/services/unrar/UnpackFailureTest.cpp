@@ -70,7 +70,7 @@ TEST_F(UnRarTest, PasswordIsNeverSupplied) {
     harness::DebugCapture debug;
     ProgressSink sink;
     DWORD cookie = Connect(&sink);
-    // Volume and wide password messages are ignored; the password request is logged
+    // Volume and wide password messages fire no event; the password request is logged
     // and answered with "go on" but no password, so the entry fails.
     std::wstring arc = Archive(L"p.rar", "file p 10 notify=0,3,4 password\n");
     EXPECT_HR(E_UNEXPECTED, Unpack(arc, dir_.path()));
@@ -83,12 +83,39 @@ TEST_F(UnRarTest, PasswordIsNeverSupplied) {
     Disconnect(cookie);
 }
 
-TEST_F(UnRarTest, UnreadableHeaderEndsTheWalkSuccessfully) {
+TEST_F(UnRarTest, UnreadableHeaderFailsTheCallAndKeepsEarlierFiles) {
+    // What follows an unreadable header was never unpacked: not a success.
+    harness::DebugCapture debug;
     std::wstring arc = Archive(L"h.rar", "file a 10\nbadheader\nfile c 10\n");
-    EXPECT_HR(S_OK, Unpack(arc, dir_.path()));
+    EXPECT_HR(E_UNEXPECTED, Unpack(arc, dir_.path()));
+    EXPECT_TRUE(debug.WaitFor("Unrar fatal error " + Narrow(arc) + "\n"));
     EXPECT_EQ(10u, harness::ReadFile(dir_ / L"a").size());
     EXPECT_FALSE(harness::FileExists(dir_ / L"c"));
     EXPECT_EQ("close", CallLog(arc).back());
+}
+
+TEST_F(UnRarTest, ArchiveWithoutAnyEntryFails) {
+    // What a download cut short after the archive's own header reads like.
+    harness::DebugCapture debug;
+    std::wstring arc = Archive(L"none.rar", "# no entries\n");
+    EXPECT_HR(E_UNEXPECTED, Unpack(arc, dir_.path()));
+    EXPECT_TRUE(debug.WaitFor("Unrar fatal error " + Narrow(arc) + "\n"));
+    EXPECT_EQ((Strings{"open 0 clean", "read end", "close", "open 1 clean", "callback set user", "read end", "close"}),
+              CallLog(arc));
+}
+
+TEST_F(UnRarTest, MissingVolumeIsAnsweredWithStopAndNotifiedVolumesGoOn) {
+    // Asked for a volume that can't be found, the unpacker says stop once instead of
+    // letting the library ask again and again; a volume change it is only told of goes on.
+    std::wstring arc = Archive(L"v.rar", "file a 10 volume=notify\nfile b 10 volume=ask\nfile c 10\n");
+    EXPECT_HR(E_UNEXPECTED, Unpack(arc, dir_.path()));
+    EXPECT_EQ(10u, harness::ReadFile(dir_ / L"a").size());
+    EXPECT_FALSE(harness::FileExists(dir_ / L"b"));
+    EXPECT_FALSE(harness::FileExists(dir_ / L"c"));
+    Strings log = CallLog(arc);
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), "volume notify answer=0"));
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), "volume ask answer=-1"));
+    EXPECT_EQ(0, std::count(log.begin(), log.end(), "volume ask answer=0"));
 }
 
 TEST_F(UnRarTest, LongPathsAreNotCutShort) {

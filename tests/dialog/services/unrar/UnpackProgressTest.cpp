@@ -62,8 +62,9 @@ TEST_F(UnRarTest, SecondArchiveContinuesFromTheFirst) {
 }
 
 TEST_F(UnRarTest, FoldersOnlyFireNothingAndKeepThePercentage) {
-    ASSERT_HR(S_OK, Unpack(Archive(L"part.rar", "file a 100 chunks=40\n"), dir_.path()));
-    ASSERT_EQ(40, Percent());
+    // An earlier call that ended with 40 of its 100 bytes.
+    ASSERT_HR(E_UNEXPECTED, Unpack(Archive(L"part.rar", "file a 100 chunks=40\nfile b 1 extractfail\n"), dir_.path()));
+    ASSERT_EQ(39, Percent());
     ProgressSink sink;
     DWORD cookie = Connect(&sink);
     std::wstring dest = dir_ / L"tree";
@@ -71,10 +72,28 @@ TEST_F(UnRarTest, FoldersOnlyFireNothingAndKeepThePercentage) {
     std::wstring arc = Archive(L"folders.rar", "dir x\ndir x\\y\n");
     EXPECT_HR(S_OK, Unpack(arc, dest + L"\\"));
     EXPECT_TRUE(sink.values.empty());
-    EXPECT_EQ(40, Percent());
+    EXPECT_EQ(39, Percent());
     EXPECT_TRUE(harness::DirExists(dest + L"\\x\\y"));
     Strings log = CallLog(arc);
     EXPECT_EQ(0, std::count_if(log.begin(), log.end(), [](const std::string& l) { return l.rfind("process 0", 0) == 0; }));
+    Disconnect(cookie);
+}
+
+TEST_F(UnRarTest, CompleteWalkAccountsForBytesTheLibraryNeverReported) {
+    // Headers announce 100 + 50 bytes; the library reports 60 of the first entry and
+    // nothing of the second (a link it doesn't create). The walk is complete, so the
+    // rest counts as unpacked: one more event, at 100, and the next archive starts
+    // from a whole first one.
+    ProgressSink sink;
+    DWORD cookie = Connect(&sink);
+    EXPECT_HR(S_OK, Unpack(Archive(L"short.rar", "file a 100 chunks=60\nfile link 50 chunks=\n"), dir_.path()));
+    EXPECT_EQ((std::vector<LONG>{40, 100}), sink.values);
+    EXPECT_HR(S_OK, Unpack(Archive(L"next.rar", "file b 150\n"), dir_.path()));
+    EXPECT_EQ((std::vector<LONG>{40, 100, 100}), sink.values);
+    // A failed walk accounts for nothing beyond what was reported.
+    EXPECT_HR(E_UNEXPECTED, Unpack(Archive(L"failed.rar", "file c 100 chunks=50\nfile d 1 extractfail\n"), dir_.path()));
+    EXPECT_EQ((std::vector<LONG>{40, 100, 100, 87}), sink.values);
+    EXPECT_EQ(87, Percent());
     Disconnect(cookie);
 }
 
