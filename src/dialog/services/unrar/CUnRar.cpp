@@ -118,7 +118,7 @@ HRESULT CUnRar::UnpackArchive(BSTR archive, BSTR destination) {
             // Entries whose size the headers announce but whose data the library never
             // reports (links it doesn't create) would keep this and every later archive
             // below 100: a complete walk accounts for the rest of its bytes as unpacked.
-            if (reported_ < counted) OnDataProcessed(counted - reported_);
+            if (reported_ < counted) ReportBytes(counted - reported_);
             return S_OK;
         }
         // The stored name is checked here, before the library writes anything for the
@@ -146,15 +146,7 @@ int CALLBACK CUnRar::ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPAR
     auto* self = reinterpret_cast<CUnRar*>(userData);
     switch (msg) {
     case UCM_PROCESSDATA:
-        if (self) {
-            // No exception may reach the library. Progress that could not be reported
-            // for want of memory doesn't stop the extraction: firing results are ignored.
-            const HRESULT fired = common::NoThrow([&] {
-                self->OnDataProcessed(static_cast<ULONG>(p2));
-                return S_OK;
-            });
-            static_cast<void>(fired);
-        }
+        if (self) self->ReportBytes(static_cast<ULONG>(p2));
         break;
     case UCM_CHANGEVOLUME:
     case UCM_CHANGEVOLUMEW:
@@ -170,6 +162,16 @@ int CALLBACK CUnRar::ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPAR
         break;
     }
     return 0;  // go on
+}
+
+void CUnRar::ReportBytes(ULONG bytes) noexcept {
+    // No exception may reach the library. Progress that could not be reported for want
+    // of memory doesn't change the extraction's outcome: firing results are ignored.
+    const HRESULT fired = common::NoThrow([&] {
+        OnDataProcessed(bytes);
+        return S_OK;
+    });
+    static_cast<void>(fired);
 }
 
 void CUnRar::OnDataProcessed(ULONG bytes) {

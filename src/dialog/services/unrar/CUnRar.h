@@ -40,6 +40,8 @@ private:
     static int CALLBACK ProgressCallback(UINT msg, LPARAM userData, LPARAM p1, LPARAM p2);
     // A chunk of `bytes` was unpacked: update the percentage and tell every sink.
     void OnDataProcessed(ULONG bytes);
+    // OnDataProcessed where no exception may pass: the callback and the end of a walk.
+    void ReportBytes(ULONG bytes) noexcept;
 
     // Bytes the library reported unpacked during the current Unpack.
     ULONG reported_ = 0;
