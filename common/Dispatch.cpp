@@ -153,6 +153,8 @@ HRESULT CheckTypeInfoCall(ITypeInfo* ti, DISPID id, WORD flags, const DISPPARAMS
 HRESULT CheckInvokeArgs(const DISPPARAMS* params, UINT maxArgs, VARIANT* result) noexcept {
     if (!params) return DISP_E_BADVARTYPE;
     if (params->cArgs > maxArgs) return DISP_E_BADPARAMCOUNT;
+    // A count of arguments without the array that should hold them.
+    if (params->cArgs && !params->rgvarg) return E_INVALIDARG;
     if (params->cNamedArgs != 0 &&
         !(params->cNamedArgs == 1 && params->rgdispidNamedArgs && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT))
         return DISP_E_NONAMEDARGS;

@@ -93,7 +93,9 @@ TEST(TypeLibrary, EveryGuidMatchesTheHeader) {
         TYPEATTR* ta = nullptr;
         ASSERT_HR(S_OK, ti->GetTypeAttr(&ta));
         EXPECT_EQ(w.kind, ta->typekind);
-        if (w.kind == TKIND_DISPATCH && w.name[0] == L'I') EXPECT_TRUE(ta->wTypeFlags & TYPEFLAG_FDUAL);
+        if (w.kind == TKIND_DISPATCH && w.name[0] == L'I') {
+            EXPECT_TRUE(ta->wTypeFlags & TYPEFLAG_FDUAL);
+        }
         ti->ReleaseTypeAttr(ta);
         common::Bstr name, doc;
         ASSERT_HR(S_OK, ti->GetDocumentation(MEMBERID_NIL, name.put(), doc.put(), nullptr, nullptr));
@@ -194,6 +196,26 @@ TEST(TypeLibrary, MalformedNameLookupsAreRefusedOnEveryClass) {
         const HRESULT none = obj->GetIDsOfNames(IID_NULL, nullptr, 0, LOCALE_USER_DEFAULT, ids);
         EXPECT_TRUE(none == E_INVALIDARG || none == S_OK) << harness::Narrow(e.progId);
         EXPECT_EQ(-7, ids[0]);
+    }
+}
+
+// A parameter block that counts arguments but holds no array for them is refused on
+// every class before any argument is read, for every method.
+TEST(TypeLibrary, ArgumentCountWithoutArgumentsIsRefusedOnEveryClass) {
+    for (const Entry& e : kEntries) {
+        auto obj = harness::Create(e.progId);
+        ASSERT_TRUE(obj) << harness::Narrow(e.progId);
+        for (DISPID id = 1; id <= 51; ++id) {
+            for (UINT count : {1u, 2u, 3u}) {
+                DISPPARAMS params = {nullptr, nullptr, count, 0};
+                VARIANT result;
+                ::VariantInit(&result);
+                const HRESULT hr =
+                    obj->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+                EXPECT_TRUE(FAILED(hr)) << harness::Narrow(e.progId) << " " << id << " " << count;
+                ::VariantClear(&result);
+            }
+        }
     }
 }
 
