@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "dialog/services/processes/CLowRightsTask.h"
-#include "dialog/services/processes/CProcessTree.h"
-#include "dialog/services/processes/CRestrictedToken.h"
+#include "dialog/services/processes/LowRightsTask.h"
+#include "dialog/services/processes/ProcessTree.h"
+#include "dialog/services/processes/RestrictedToken.h"
 
 namespace {
 // Handle values travel to and from the script as unsigned 32-bit numbers.
@@ -75,7 +75,7 @@ void CProcessMgr::Launch(const wchar_t* mod, const wchar_t* cmdline, STARTUPINFO
     PROCESS_INFORMATION info = {};
     BOOL created = FALSE;
     if (restricted) {
-        CRestrictedToken token;
+        RestrictedToken token;
         token.Build();
         // Without a restricted token the program would get the installer's full rights.
         if (token.get())
@@ -95,7 +95,7 @@ void CProcessMgr::Launch(const wchar_t* mod, const wchar_t* cmdline, STARTUPINFO
     if (watch) {
         results_.finished = VARIANT_FALSE;
         // Without a watcher the launch still counts; the flag then stays false.
-        watcher_ = CProcessWatcher::Start(process_.get(), &results_);
+        watcher_ = ProcessWatcher::Start(process_.get(), &results_);
     }
     *succeeded = VARIANT_TRUE;
 }
@@ -270,7 +270,7 @@ STDMETHODIMP CProcessMgr::CloseEvent(ULONG handle) {
 // --- reduced-privilege launches and the process tree ------------------------------------
 
 STDMETHODIMP CProcessMgr::CreateVistaTaskLow(BSTR bstrExecutablePath, BSTR bstrArguments, BSTR workDir) {
-    return CLowRightsTask::Register(bstrExecutablePath, bstrArguments, workDir);
+    return LowRightsTask::Register(bstrExecutablePath, bstrArguments, workDir);
 }
 
 STDMETHODIMP CProcessMgr::ExecLow(BSTR executablePath, BSTR cmdline, BSTR* workDir, VARIANT_BOOL* succeeded) {
@@ -291,7 +291,7 @@ STDMETHODIMP CProcessMgr::HasChildren(VARIANT_BOOL* children) {
     // A program the watcher has seen end counts as having none, orphans or not.
     if (static_cast<VARIANT_BOOL>(results_.finished) == VARIANT_TRUE) return S_OK;
     try {
-        CProcessTree tree;
+        ProcessTree tree;
         if (tree.Snapshot() && !tree.Descendants(TrackedId()).empty()) *children = VARIANT_TRUE;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -303,7 +303,7 @@ STDMETHODIMP CProcessMgr::KillProcessAndDescendants() {
     // The listing comes first, while the parent links are still those of the running tree.
     std::vector<DWORD> descendants;
     try {
-        CProcessTree tree;
+        ProcessTree tree;
         if (tree.Snapshot()) descendants = tree.Descendants(TrackedId());
     } catch (const std::bad_alloc&) {
         descendants.clear();  // without memory for the list, still end the program itself

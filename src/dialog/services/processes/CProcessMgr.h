@@ -1,7 +1,7 @@
 #pragma once
 
 #include "dialog/module/StagehandTypes.h"
-#include "dialog/services/processes/CProcessWatcher.h"
+#include "dialog/services/processes/ProcessWatcher.h"
 
 // PebbleUtil.ProcessMgr: starts programs for the installer script and watches the last
 // one (IsFinished, ExitCode), named mutexes and events for coordinating with other
@@ -65,9 +65,9 @@ private:
     common::UniqueHandle thread_;
     DWORD processId_ = 0;
     DWORD threadId_ = 0;
-    CProcessWatcher* watcher_ = nullptr;
+    ProcessWatcher* watcher_ = nullptr;
     // Finished flag (false) and exit code (0) until a watcher of a watched launch sets them.
-    CProcessWatcher::Results results_ = {VARIANT_FALSE, 0};
+    ProcessWatcher::Results results_ = {VARIANT_FALSE, 0};
 
     common::ConnectionPoint propertyNotify_;
     common::ConnectionPoint events_;

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "dialog/services/processes/CProcessTree.h"
+#include "dialog/services/processes/ProcessTree.h"
 #include "ProcessTestSupport.h"
 
 using namespace proctest;
@@ -70,7 +70,7 @@ TEST(ProcessTree, DescendantsAreListedDepthFirstInPreOrder) {
     ASSERT_TRUE(WaitRecorded(dir, kThreeLevels));
     auto pids = Recorded(dir);
 
-    CProcessTree tree;
+    ProcessTree tree;
     ASSERT_TRUE(tree.Snapshot());
     std::vector<DWORD> expected;
     for (const wchar_t* i : {L"0.1", L"0.1.1", L"0.1.2", L"0.2", L"0.2.1", L"0.2.2"}) expected.push_back(pids[i]);
@@ -82,7 +82,7 @@ TEST(ProcessTree, DescendantsAreListedDepthFirstInPreOrder) {
 }
 
 TEST(ProcessTree, ListingSkipsRundllBranchesAndStopsOnCycles) {
-    CProcessTree tree;
+    ProcessTree tree;
     // Snapshot order: 10 (root), 11, 12, 13 (child of 11), a rundll host 14 with child 15,
     // and ids reused so that 20 -> 21 -> 22 -> 20 form a cycle.
     tree.Add(10, 1, L"setup.exe", 100);
@@ -108,7 +108,7 @@ TEST(ProcessTree, ListingSkipsRundllBranchesAndStopsOnCycles) {
 TEST(ProcessTree, ProcessOlderThanItsRecordedParentIsNoChild) {
     // 31 names 30 as its parent but was started before 30: its real parent had the
     // id 30 earlier and is gone. Killing 30's tree must not reach 31 or its children.
-    CProcessTree tree;
+    ProcessTree tree;
     tree.Add(30, 1, L"setup.exe", 200);
     tree.Add(31, 30, L"services.exe", 100);
     tree.Add(33, 31, L"svchost.exe", 150);
@@ -118,13 +118,13 @@ TEST(ProcessTree, ProcessOlderThanItsRecordedParentIsNoChild) {
 }
 
 TEST(ProcessTree, RundllHostsAreRecognisedInAnyCase) {
-    EXPECT_TRUE(CProcessTree::IsRundllHost(L"rundll32.exe"));
-    EXPECT_TRUE(CProcessTree::IsRundllHost(L"RUNDLL32.EXE"));
-    EXPECT_TRUE(CProcessTree::IsRundllHost(L"C:\\windows\\system32\\RunDll32.exe"));
-    EXPECT_TRUE(CProcessTree::IsRundllHost(L"rundl.exe"));
-    EXPECT_FALSE(CProcessTree::IsRundllHost(L"rund.exe"));
-    EXPECT_FALSE(CProcessTree::IsRundllHost(L"xrundll32.exe"));
-    EXPECT_FALSE(CProcessTree::IsRundllHost(nullptr));
+    EXPECT_TRUE(ProcessTree::IsRundllHost(L"rundll32.exe"));
+    EXPECT_TRUE(ProcessTree::IsRundllHost(L"RUNDLL32.EXE"));
+    EXPECT_TRUE(ProcessTree::IsRundllHost(L"C:\\windows\\system32\\RunDll32.exe"));
+    EXPECT_TRUE(ProcessTree::IsRundllHost(L"rundl.exe"));
+    EXPECT_FALSE(ProcessTree::IsRundllHost(L"rund.exe"));
+    EXPECT_FALSE(ProcessTree::IsRundllHost(L"xrundll32.exe"));
+    EXPECT_FALSE(ProcessTree::IsRundllHost(nullptr));
 }
 
 // Three levels below the launch plus a rundll host with children of its own: the host

@@ -1,4 +1,4 @@
-#include "dialog/services/processes/CProcessWatcher.h"
+#include "dialog/services/processes/ProcessWatcher.h"
 
 #include <oleauto.h>
 #include <new>
@@ -9,9 +9,9 @@ namespace {
 const DWORD kStopWait = 5000;
 }  // namespace
 
-CProcessWatcher* CProcessWatcher::Start(HANDLE process, Results* results) noexcept {
+ProcessWatcher* ProcessWatcher::Start(HANDLE process, Results* results) noexcept {
     if (!process || !results) return nullptr;
-    CProcessWatcher* w = new (std::nothrow) CProcessWatcher(results);
+    ProcessWatcher* w = new (std::nothrow) ProcessWatcher(results);
     if (!w) return nullptr;
 
     HANDLE self = ::GetCurrentProcess();
@@ -28,14 +28,14 @@ CProcessWatcher* CProcessWatcher::Start(HANDLE process, Results* results) noexce
     }
     // The thread's own hold on this DLL, given back by FreeLibraryAndExitThread.
     if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                              reinterpret_cast<LPCWSTR>(&CProcessWatcher::ThreadProc), &w->module_)) {
+                              reinterpret_cast<LPCWSTR>(&ProcessWatcher::ThreadProc), &w->module_)) {
         delete w;
         return nullptr;
     }
 
     w->refs_ = 2;  // the caller's and the thread's
     w->lock_.Enter();  // the thread publishes nothing before thread_ is set
-    HANDLE thread = ::CreateThread(nullptr, 0, &CProcessWatcher::ThreadProc, w, 0, nullptr);
+    HANDLE thread = ::CreateThread(nullptr, 0, &ProcessWatcher::ThreadProc, w, 0, nullptr);
     if (thread) w->thread_.reset(thread);
     w->lock_.Leave();
     if (!thread) {
@@ -46,8 +46,8 @@ CProcessWatcher* CProcessWatcher::Start(HANDLE process, Results* results) noexce
     return w;
 }
 
-DWORD WINAPI CProcessWatcher::ThreadProc(void* param) {
-    auto* self = static_cast<CProcessWatcher*>(param);
+DWORD WINAPI ProcessWatcher::ThreadProc(void* param) {
+    auto* self = static_cast<ProcessWatcher*>(param);
     HMODULE module = self->module_;
     self->Watch();
     self->Release();
@@ -55,7 +55,7 @@ DWORD WINAPI CProcessWatcher::ThreadProc(void* param) {
     return 0;
 }
 
-void CProcessWatcher::Watch() noexcept {
+void ProcessWatcher::Watch() noexcept {
     for (;;) {
         // Sleep one interval unless asked to stop.
         if (::WaitForSingleObject(stop_.get(), kPollInterval) != WAIT_TIMEOUT) return;
@@ -81,12 +81,12 @@ void CProcessWatcher::Watch() noexcept {
     }
 }
 
-bool CProcessWatcher::Ended() noexcept {
+bool ProcessWatcher::Ended() noexcept {
     common::ScopedLock hold(lock_);
     return !thread_ && results_;
 }
 
-void CProcessWatcher::Stop() noexcept {
+void ProcessWatcher::Stop() noexcept {
     HANDLE thread;
     {
         common::ScopedLock hold(lock_);
@@ -101,6 +101,6 @@ void CProcessWatcher::Stop() noexcept {
     Release();
 }
 
-void CProcessWatcher::Release() noexcept {
+void ProcessWatcher::Release() noexcept {
     if (::InterlockedDecrement(&refs_) == 0) delete this;
 }

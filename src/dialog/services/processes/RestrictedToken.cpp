@@ -1,4 +1,4 @@
-#include "dialog/services/processes/CRestrictedToken.h"
+#include "dialog/services/processes/RestrictedToken.h"
 
 #include <string>
 
@@ -29,9 +29,9 @@ bool VistaOrLater() noexcept {
 typedef BOOL(WINAPI* ImpersonateFn)(HANDLE);
 }  // namespace
 
-CRestrictedToken::~CRestrictedToken() { Revert(); }
+RestrictedToken::~RestrictedToken() { Revert(); }
 
-void CRestrictedToken::Build() noexcept {
+void RestrictedToken::Build() noexcept {
     if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, processToken_.put()))
         TokenError("OpenProcessToken", ::GetLastError());
 
@@ -70,7 +70,7 @@ void CRestrictedToken::Build() noexcept {
     if (!impersonate(restricted_.get())) TokenError("ImpersonateLoggedOnUser", ::GetLastError());
 }
 
-void CRestrictedToken::Revert() noexcept {
+void RestrictedToken::Revert() noexcept {
     // Ends any impersonation of this thread; nothing to do when there is none.
     BOOL reverted = ::RevertToSelf();
     (void)reverted;

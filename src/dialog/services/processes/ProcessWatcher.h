@@ -12,7 +12,7 @@
 #include "common/CriticalSection.h"
 #include "common/Handle.h"
 
-class CProcessWatcher {
+class ProcessWatcher {
 public:
     // Where the watcher publishes: owned by the process manager, read without a lock.
     struct Results {
@@ -24,7 +24,7 @@ public:
     static const DWORD kPollInterval = 500;
 
     // Starts watching `process` (duplicated here); null when no thread could be started.
-    static CProcessWatcher* Start(HANDLE process, Results* results) noexcept;
+    static ProcessWatcher* Start(HANDLE process, Results* results) noexcept;
 
     // Whether the thread has seen the process end (it closed its own handle then).
     bool Ended() noexcept;
@@ -33,12 +33,12 @@ public:
     // drops the caller's reference. The pointer is invalid afterwards.
     void Stop() noexcept;
 
-    CProcessWatcher(const CProcessWatcher&) = delete;
-    CProcessWatcher& operator=(const CProcessWatcher&) = delete;
+    ProcessWatcher(const ProcessWatcher&) = delete;
+    ProcessWatcher& operator=(const ProcessWatcher&) = delete;
 
 private:
-    CProcessWatcher(Results* results) noexcept : results_(results) {}
-    ~CProcessWatcher() = default;
+    ProcessWatcher(Results* results) noexcept : results_(results) {}
+    ~ProcessWatcher() = default;
 
     static DWORD WINAPI ThreadProc(void* self);
     void Watch() noexcept;

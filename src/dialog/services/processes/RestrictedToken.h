@@ -7,13 +7,13 @@
 
 #include "common/Handle.h"
 
-class CRestrictedToken {
+class RestrictedToken {
 public:
-    CRestrictedToken() = default;
+    RestrictedToken() = default;
     // Ends the impersonation (if any) and closes both tokens.
-    ~CRestrictedToken();
-    CRestrictedToken(const CRestrictedToken&) = delete;
-    CRestrictedToken& operator=(const CRestrictedToken&) = delete;
+    ~RestrictedToken();
+    RestrictedToken(const RestrictedToken&) = delete;
+    RestrictedToken& operator=(const RestrictedToken&) = delete;
 
     // Opens the process token, makes the restricted copy (DISABLE_MAX_PRIVILEGE, plus
     // LUA_TOKEN from Windows Vista on) and impersonates it on the calling thread.

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-class CLowRightsTask {
+class LowRightsTask {
 public:
     // Name of the task, replaced on every registration and never deleted.
     static const wchar_t* const kTaskName;

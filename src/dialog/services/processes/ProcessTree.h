@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-class CProcessTree {
+class ProcessTree {
 public:
     // Takes one snapshot of all processes; false (and an empty tree) when that fails.
     bool Snapshot();

@@ -1,4 +1,4 @@
-#include "dialog/services/processes/CProcessTree.h"
+#include "dialog/services/processes/ProcessTree.h"
 
 #include <tlhelp32.h>
 #include <wchar.h>
@@ -7,7 +7,7 @@
 
 #include "common/Handle.h"
 
-bool CProcessTree::IsRundllHost(const wchar_t* exeName) noexcept {
+bool ProcessTree::IsRundllHost(const wchar_t* exeName) noexcept {
     if (!exeName) return false;
     const wchar_t* base = exeName;
     for (const wchar_t* p = exeName; *p; ++p)
@@ -28,7 +28,7 @@ ULONGLONG CreationTime(DWORD pid) {
 }
 }  // namespace
 
-bool CProcessTree::Snapshot() {
+bool ProcessTree::Snapshot() {
     children_.clear();
     created_.clear();
     common::UniqueHandle snap(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -42,14 +42,14 @@ bool CProcessTree::Snapshot() {
     return true;
 }
 
-void CProcessTree::Add(DWORD pid, DWORD parentPid, const wchar_t* exeName, ULONGLONG created) {
+void ProcessTree::Add(DWORD pid, DWORD parentPid, const wchar_t* exeName, ULONGLONG created) {
     if (created) created_[pid] = created;
     if (IsRundllHost(exeName)) return;
     if (pid == parentPid) return;  // the idle process is its own parent
     children_[parentPid].push_back(pid);
 }
 
-bool CProcessTree::IsChildOf(DWORD child, DWORD parent) const {
+bool ProcessTree::IsChildOf(DWORD child, DWORD parent) const {
     // A process whose age is unknown could be anyone's: it is never taken for a child
     // (killing it, or waiting for it forever, would hit an unrelated process).
     auto c = created_.find(child);
@@ -58,7 +58,7 @@ bool CProcessTree::IsChildOf(DWORD child, DWORD parent) const {
     return p == created_.end() || c->second >= p->second;
 }
 
-std::vector<DWORD> CProcessTree::Descendants(DWORD pid) const {
+std::vector<DWORD> ProcessTree::Descendants(DWORD pid) const {
     std::vector<DWORD> out;
     if (pid == 0) return out;
     std::set<DWORD> seen{pid};

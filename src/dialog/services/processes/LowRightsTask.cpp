@@ -1,4 +1,4 @@
-#include "dialog/services/processes/CLowRightsTask.h"
+#include "dialog/services/processes/LowRightsTask.h"
 
 #include <ole2.h>
 #include <taskschd.h>
@@ -15,9 +15,9 @@ const IID kIID_ITaskService = {0x2faba4c7, 0x4da9, 0x4013, {0x96, 0x97, 0x20, 0x
 const IID kIID_IExecAction = {0x4c3d624d, 0xfd6b, 0x49a3, {0xb9, 0xb7, 0x09, 0xcb, 0x3c, 0xd3, 0xf0, 0x47}};
 }  // namespace
 
-const wchar_t* const CLowRightsTask::kTaskName = L"Vista Task Low";
+const wchar_t* const LowRightsTask::kTaskName = L"Vista Task Low";
 
-HRESULT CLowRightsTask::Register(BSTR executablePath, BSTR arguments, BSTR workDir) noexcept {
+HRESULT LowRightsTask::Register(BSTR executablePath, BSTR arguments, BSTR workDir) noexcept {
     common::Bstr name(kTaskName);
     if (!name) return E_OUTOFMEMORY;
 
