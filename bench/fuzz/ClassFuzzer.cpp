@@ -97,7 +97,7 @@ void ClassFuzzer::Sample(int slot) {
     memory.cb = sizeof memory;
     if (::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                                sizeof memory))
-        record_->privateBytes[slot] = memory.PrivateUsage;
+        record_->privateBytes[slot] = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
     DWORD handles = 0;
     if (::GetProcessHandleCount(::GetCurrentProcess(), &handles)) record_->handles[slot] = LONG(handles);
     record_->gdiObjects[slot] = LONG(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));

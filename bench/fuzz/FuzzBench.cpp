@@ -12,7 +12,9 @@
 #include <ole2.h>
 #include <shellapi.h>
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <cstdlib>
 #include <cwchar>
 #include <exception>
@@ -180,7 +182,8 @@ struct Outcome {
     LONG boxes = 0;
     double seconds = 0;
     LONG measured = 0;
-    double heapPer10k = 0, handlesPer10k = 0, gdiPer10k = 0, userPer10k = 0;
+    double heapPer10k = std::numeric_limits<double>::quiet_NaN(), handlesPer10k = heapPer10k, gdiPer10k = heapPer10k,
+           userPer10k = heapPer10k;
     LONG kept = 0;
     bool created = true;
     std::wstring policy;
@@ -188,7 +191,18 @@ struct Outcome {
     std::vector<Finding> findings;
 };
 
-double Per10k(LONGLONG from, LONGLONG to, LONG calls) { return calls ? double(to - from) * 10000.0 / calls : 0; }
+// Growth per 10 000 calls; NaN (printed "n/a") where the platform gave no figure.
+double Per10k(LONGLONG from, LONGLONG to, LONG calls) {
+    if (!calls || (from == 0 && to == 0)) return std::numeric_limits<double>::quiet_NaN();
+    return double(to - from) * 10000.0 / calls;
+}
+
+std::wstring Figure(double v, int decimals) {
+    if (std::isnan(v)) return L"n/a";
+    wchar_t text[32];
+    swprintf_s(text, L"%.*f", decimals, v);
+    return text;
+}
 
 Outcome RunClass(const wchar_t* progId, unsigned seed, LONG calls, DWORD hangSeconds) {
     Outcome out;
@@ -325,9 +339,10 @@ int wmain(int argc, wchar_t** argv) {
                                    f.what + L" in " + f.description);
             }
             if (crashes || hangs || o.kept) exitCode = exitCode ? exitCode : 1;
-            std::wprintf(L"%-40ls %5u %7ld %8.0f %7ld %5ld %5ld %9.0f %8.1f %6.1f %6.1f %4ld\n", progId.c_str(), seed,
-                         o.calls, o.seconds > 0 ? o.calls / o.seconds : 0.0, crashes, hangs, o.boxes, o.heapPer10k,
-                         o.handlesPer10k, o.gdiPer10k, o.userPer10k, o.kept);
+            std::wprintf(L"%-40ls %5u %7ld %8.0f %7ld %5ld %5ld %9ls %8ls %6ls %6ls %4ld\n", progId.c_str(), seed,
+                         o.calls, o.seconds > 0 ? o.calls / o.seconds : 0.0, crashes, hangs, o.boxes,
+                         Figure(o.heapPer10k, 0).c_str(), Figure(o.handlesPer10k, 1).c_str(),
+                         Figure(o.gdiPer10k, 1).c_str(), Figure(o.userPer10k, 1).c_str(), o.kept);
             if (o.boxes)
                 findings.push_back(L"    seed " + std::to_wstring(seed) + L": first message box " + o.firstBox);
             for (int f = 0; f < kFamilyCount; ++f) families[f] += o.families[f];
