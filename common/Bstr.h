@@ -1,5 +1,6 @@
 #pragma once
 // Owner of a BSTR (a null BSTR is an empty string).
+#include <windows.h>
 #include <oleauto.h>
 #include <utility>
 

@@ -1,5 +1,6 @@
 #pragma once
 // Owners of VARIANT and SAFEARRAY values.
+#include <windows.h>
 #include <oleauto.h>
 #include <utility>
 
