@@ -257,8 +257,11 @@ TEST_F(RealArchiveTest, EncryptedArchivesFailWithoutAPasswordAndWithoutHanging) 
         EXPECT_HR(E_UNEXPECTED, Unpack(archive, dest)) << Narrow(sample);
         EXPECT_TRUE(debug.WaitFor("ERROR This rar file needs password\n")) << Narrow(sample);
         // Whatever was written is whole: no encrypted entry left behind as a file.
-        for (const std::wstring& f : unrartest::Tree(dest))
-            if (f.back() != L'\\') EXPECT_EQ(std::string::npos, f.find(L"encrypted")) << Narrow(f);
+        for (const std::wstring& f : unrartest::Tree(dest)) {
+            if (f.back() != L'\\') {
+                EXPECT_EQ(std::string::npos, f.find(L"encrypted")) << Narrow(f);
+            }
+        }
     }
 }
 
