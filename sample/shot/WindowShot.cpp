@@ -1,129 +1,90 @@
 #include "WindowShot.h"
 
-#include <commctrl.h>
+#include <algorithm>
 
 #include "common/Handle.h"
 
 namespace sample {
 
-namespace {
-
-std::wstring TextOf(HWND window) {
-    DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length) || length > 1000000)
-        return std::wstring();
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]), SMTO_ABORTIFHUNG,
-                               2000, &copied))
-        return std::wstring();
-    text.resize(copied < text.size() ? copied : text.size() - 1);
-    return text;
+BOOL CALLBACK WindowShot::VisitTop(HWND window, LPARAM self) {
+    auto* shot = reinterpret_cast<WindowShot*>(self);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(window)) return TRUE;
+    wchar_t title[256] = L"";
+    ::GetWindowTextW(window, title, 256);
+    if (shot->title_ != title) return TRUE;
+    shot->window_ = window;
+    return FALSE;
 }
 
-struct ChildSearch {
-    const std::wstring* phrase;
-    std::wstring pageText;
-    HWND progressBar = nullptr;
-};
+bool WindowShot::Find(const std::wstring& title) {
+    title_ = title;
+    window_ = nullptr;
+    ::EnumWindows(VisitTop, reinterpret_cast<LPARAM>(this));
+    return window_ != nullptr;
+}
 
-BOOL CALLBACK VisitChild(HWND child, LPARAM param) {
-    auto* search = reinterpret_cast<ChildSearch*>(param);
-    wchar_t className[64] = L"";
-    ::GetClassNameW(child, className, 64);
-    if (lstrcmpiW(className, PROGRESS_CLASSW) == 0) {
-        search->progressBar = child;
-    } else if (search->pageText.empty()) {
-        const std::wstring text = TextOf(child);
-        if (text.find(*search->phrase) != std::wstring::npos) search->pageText = text;
-    }
+BOOL CALLBACK WindowShot::CollectChild(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
     return TRUE;
 }
 
+bool WindowShot::Capture() {
+    RECT frame;
+    if (!window_ || !::GetWindowRect(window_, &frame)) return false;
+    width_ = frame.right - frame.left;
+    height_ = frame.bottom - frame.top;
+    if (width_ <= 0 || height_ <= 0) return false;
 
-}  // namespace
-
-bool WindowShot::Matches(HWND candidate, const Wanted& wanted) {
-    if (!::IsWindowVisible(candidate)) return false;
-    wchar_t title[256] = L"";
-    ::GetWindowTextW(candidate, title, 256);
-    if (wanted.title != title) return false;
-    ChildSearch search;
-    search.phrase = &wanted.pageText;
-    ::EnumChildWindows(candidate, VisitChild, reinterpret_cast<LPARAM>(&search));
-    if (search.pageText.empty()) return false;
-    int position = -1;
-    if (search.progressBar) {
-        DWORD_PTR pos = 0;
-        if (::SendMessageTimeoutW(search.progressBar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 2000, &pos))
-            position = static_cast<int>(pos);
-    }
-    if (wanted.progressAtLeast > 0 && position < wanted.progressAtLeast) return false;
-    window_ = candidate;
-    pageText_ = search.pageText;
-    progress_ = position;
-    return true;
-}
-
-bool WindowShot::WaitFor(const Wanted& wanted, DWORD timeoutMs) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        for (HWND w = ::FindWindowExW(nullptr, nullptr, nullptr, wanted.title.c_str()); w;
-             w = ::FindWindowExW(nullptr, w, nullptr, wanted.title.c_str()))
-            if (Matches(w, wanted)) return true;
-        if (::GetTickCount() - start > timeoutMs) return false;
-        ::Sleep(50);
-    }
-}
-
-bool WindowShot::CopyFrom(HDC source, int width, int height, std::vector<uint32_t>& pixels) {
     BITMAPINFO bmi = {};
     bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
+    bmi.bmiHeader.biWidth = width_;
+    bmi.bmiHeader.biHeight = -height_;
     bmi.bmiHeader.biPlanes = 1;
     bmi.bmiHeader.biBitCount = 32;
     bmi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     common::UniqueGdiObject dib(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    HDC memory = ::CreateCompatibleDC(nullptr);
-    if (!dib || !bits || !memory) {
-        if (memory) ::DeleteDC(memory);
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    if (!dib || !bits || !dc) {
+        if (dc) ::DeleteDC(dc);
         return false;
     }
-    HGDIOBJ old = ::SelectObject(memory, dib.get());
-    const bool copied = ::BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY) != FALSE;
-    ::GdiFlush();
-    if (copied) {
-        const uint32_t* p = static_cast<const uint32_t*>(bits);
-        pixels.assign(p, p + static_cast<size_t>(width) * height);
+    HGDIOBJ old = ::SelectObject(dc, dib.get());
+    std::fill_n(static_cast<uint32_t*>(bits), static_cast<size_t>(width_) * height_, 0xFFFFFFu);
+    bool printed = ::PrintWindow(window_, dc, 0) != FALSE;
+
+    // Children, parents before their children, each at its place in the window.
+    std::vector<HWND> children;
+    ::EnumChildWindows(window_, CollectChild, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+        RECT r;
+        if (!::IsWindowVisible(child) || !::GetWindowRect(child, &r)) continue;
+        const int saved = ::SaveDC(dc);
+        ::SetViewportOrgEx(dc, r.left - frame.left, r.top - frame.top, nullptr);
+        ::IntersectClipRect(dc, 0, 0, r.right - r.left, r.bottom - r.top);
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutW(child, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND,
+                              SMTO_ABORTIFHUNG, 5000, &result);
+        ::RestoreDC(dc, saved);
     }
-    ::SelectObject(memory, old);
-    ::DeleteDC(memory);
-    return copied;
+    ::GdiFlush();
+    const uint32_t* p = static_cast<const uint32_t*>(bits);
+    pixels_.assign(p, p + static_cast<size_t>(width_) * height_);
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    if (printed) MaskOutsideShape();
+    return printed;
 }
 
-bool WindowShot::Capture() {
-    RECT r;
-    if (!window_ || !::GetWindowRect(window_, &r)) return false;
-    width_ = r.right - r.left;
-    height_ = r.bottom - r.top;
-    if (width_ <= 0 || height_ <= 0) return false;
-    // The window's own device context holds what is on screen, children included.
-    HDC dc = ::GetWindowDC(window_);
-    if (!dc) return false;
-    const bool ok = CopyFrom(dc, width_, height_, pixels_);
-    ::ReleaseDC(window_, dc);
-    if (!ok) return false;
-    // Pixels outside the window's shape (its region) are shown as white.
-    HRGN shape = ::CreateRectRgn(0, 0, 0, 0);
-    if (shape && ::GetWindowRgn(window_, shape) != ERROR) {
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
-                if (!::PtInRegion(shape, x, y)) pixels_[static_cast<size_t>(y) * width_ + x] = 0xFFFFFF;
-    }
-    if (shape) ::DeleteObject(shape);
-    return true;
+void WindowShot::MaskOutsideShape() {
+    common::UniqueGdiObject shape(::CreateRectRgn(0, 0, 0, 0));
+    if (!shape || ::GetWindowRgn(window_, static_cast<HRGN>(shape.get())) == ERROR) return;
+    for (int y = 0; y < height_; ++y)
+        for (int x = 0; x < width_; ++x)
+            if (!::PtInRegion(static_cast<HRGN>(shape.get()), x, y))
+                pixels_[static_cast<size_t>(y) * width_ + x] = 0xFFFFFFu;
 }
 
 }  // namespace sample

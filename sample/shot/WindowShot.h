@@ -1,7 +1,8 @@
 #pragma once
-// Finds the installer window of another process and takes its picture: waits until the
-// window shows a page whose text contains a given phrase and, when asked, until its
-// progress bar has reached a position, then copies the window's pixels.
+// Takes the picture of a top-level window of this process: the window prints itself
+// (skin, buttons, logos) into a bitmap and every visible child window prints its client
+// area at its place (the page, the progress bar). Pixels outside the window's shape
+// come out white.
 #include <windows.h>
 
 #include <cstdint>
@@ -12,34 +13,24 @@ namespace sample {
 
 class WindowShot {
 public:
-    struct Wanted {
-        std::wstring title;       // the window's title
-        std::wstring pageText;    // a phrase the page must show
-        int progressAtLeast = 0;  // 0: any (or no) progress bar
-    };
-
-    // Polls every 50 ms until the window is as wanted; false after timeoutMs.
-    bool WaitFor(const Wanted& wanted, DWORD timeoutMs);
-    // Copies the window found by WaitFor; false when it can't be read.
+    // Finds the visible top-level window of this process titled `title`; false if none.
+    bool Find(const std::wstring& title);
+    // Prints the window found into pixels(); false when it can't be drawn.
     bool Capture();
 
-    HWND window() const { return window_; }
     int width() const { return width_; }
     int height() const { return height_; }
     // 0x00RRGGBB per pixel, rows from the top.
     const std::vector<uint32_t>& pixels() const { return pixels_; }
-    // Text of the page the window showed when it was found.
-    const std::wstring& pageText() const { return pageText_; }
-    int progress() const { return progress_; }
 
 private:
-    bool Matches(HWND candidate, const Wanted& wanted);
-    static bool CopyFrom(HDC source, int width, int height, std::vector<uint32_t>& pixels);
+    static BOOL CALLBACK VisitTop(HWND window, LPARAM self);
+    static BOOL CALLBACK CollectChild(HWND child, LPARAM list);
+    void MaskOutsideShape();
 
+    std::wstring title_;
     HWND window_ = nullptr;
     int width_ = 0, height_ = 0;
-    int progress_ = -1;
-    std::wstring pageText_;
     std::vector<uint32_t> pixels_;
 };
 
