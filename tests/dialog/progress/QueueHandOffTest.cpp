@@ -48,23 +48,29 @@ std::wstring NewHandOffFile(const std::set<std::wstring>& before) {
     return found;
 }
 
-// Offers the text (UTF-16) to one window the way a sender does: under the shared mapping
-// name, then the registered message. Returns the window's answer.
-LRESULT Deliver(HWND window, const std::wstring& text) {
+// A request in the shared mapping, as a sender puts it there (UTF-16, in 2048 bytes).
+common::UniqueHandle SharedRequest(const std::wstring& text) {
     const DWORD bytes = 2048;
     common::UniqueHandle mapping(
         ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, bytes, kMappingName));
     EXPECT_TRUE(mapping) << ::GetLastError();
-    void* view = ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, bytes);
+    void* view = mapping ? ::MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
     EXPECT_NE(nullptr, view);
-    if (!view) return -1;
+    if (!view) return mapping;
     ZeroMemory(view, bytes);
     CopyMemory(view, text.data(), std::min<size_t>(text.size() * sizeof(wchar_t), bytes));
+    ::UnmapViewOfFile(view);
+    return mapping;
+}
+
+// Offers the text to one window the way a sender does: under the shared mapping name,
+// then the registered message. Returns the window's answer.
+LRESULT Deliver(HWND window, const std::wstring& text) {
+    common::UniqueHandle mapping = SharedRequest(text);
     DWORD_PTR result = 0x7777;
     EXPECT_TRUE(::SendMessageTimeoutW(window, ::RegisterWindowMessageW(kMessageName), 0, 0, SMTO_NORMAL, 20000,
                                       &result))
         << "the window did not answer";
-    ::UnmapViewOfFile(view);
     return static_cast<LRESULT>(result);
 }
 
@@ -175,12 +181,27 @@ TEST(QueueHandOff, ReceiverReadsOnlyWellFormedRequestsFromItsView) {
     EXPECT_EQ("=2", a.Take("gameid"));
     EXPECT_EQ("=second", a.Take("tps"));
     EXPECT_EQ("=Two", a.Take("gamename"));
+}
 
-    // A message box of the engine holds the control lock while it is open; meanwhile the
-    // window still files a request, and the engine's poll still answers.
+// The hand-off next to other work: a message box of the engine holds the control lock
+// while it is open, yet the window files a request and the engine's poll answers; another
+// hand-off in progress holds the mapping's name, and a sender gives up after a few
+// seconds rather than broadcast the other's request.
+TEST(QueueHandOff, BusyEngineOrBusyNameMixUpNothing) {
+    InstallerProcess a;
+    ASSERT_TRUE(a.CreateWindowInMode(2));
+    HWND window = a.Window();
+    ASSERT_NE(nullptr, window);
+
     ASSERT_EQ("shown", a.Do("box"));
     EXPECT_EQ(0, Deliver(window, L"5\nboxed\nFive\n"));
     EXPECT_TRUE(a.Poll());
     EXPECT_EQ("=5", a.Take("gameid"));
     EXPECT_EQ("closed", a.Do("closebox"));
+
+    {
+        common::UniqueHandle busy = SharedRequest(L"666\nother\nBusy\n");
+        EXPECT_HR(E_FAIL, a.Send("123", "abc", "Game"));
+    }
+    EXPECT_TRUE(SUCCEEDED(a.Send("123", "abc", "Game")));
 }
