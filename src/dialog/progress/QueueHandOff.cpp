@@ -22,24 +22,19 @@ constexpr DWORD kNameRetryMs = 100;
 const UINT registeredMessage = ::RegisterWindowMessageW(kMessageName);
 
 // Owner of a mapped view.
-class MappedView {
-public:
-    explicit MappedView(const void* view) noexcept : view_(view) {}
-    ~MappedView() {
-        if (view_) ::UnmapViewOfFile(view_);
-    }
-    MappedView(const MappedView&) = delete;
-    MappedView& operator=(const MappedView&) = delete;
-    const void* get() const noexcept { return view_; }
-
-private:
-    const void* view_;
+struct ViewTraits {
+    using Type = const void*;
+    static const void* Invalid() noexcept { return nullptr; }
+    static bool IsValid(const void* view) noexcept { return view != nullptr; }
+    static void Close(const void* view) noexcept { ::UnmapViewOfFile(view); }
 };
+using UniqueView = common::UniqueResource<ViewTraits>;
 
 // Creates the named mapping of the file. A name already in use belongs to another
 // installer's hand-off, whose readers would be given the wrong request: wait for it to end.
 common::UniqueHandle CreateNamedMapping(HANDLE file) {
     for (int attempt = 0; attempt <= kNameRetries; ++attempt) {
+        ::SetLastError(ERROR_SUCCESS);
         common::UniqueHandle mapping(::CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, 0, kMappingName));
         if (!mapping) return mapping;
         if (::GetLastError() != ERROR_ALREADY_EXISTS) return mapping;
@@ -91,8 +86,8 @@ HRESULT QueueHandOff::Send(const std::vector<wchar_t>& block) {
 HRESULT QueueHandOff::Receive(QueueRequest& request) {
     common::UniqueHandle mapping(::OpenFileMappingW(FILE_MAP_READ, FALSE, kMappingName));
     if (!mapping) return E_FAIL;
-    MappedView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, QueueRequest::kViewUnits * sizeof(wchar_t)));
-    if (!view.get()) return E_FAIL;
+    UniqueView view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, QueueRequest::kViewUnits * sizeof(wchar_t)));
+    if (!view) return E_FAIL;
     return request.Parse(static_cast<const wchar_t*>(view.get()), QueueRequest::kViewUnits) ? S_OK : E_FAIL;
 }
 

@@ -27,7 +27,7 @@ public:
     // SendQDownloadMsg's HRESULT.
     HRESULT Send(const std::string& gameId, const std::string& tps, const std::string& gameName);
     bool Poll();
-    // "=<text>" for a string, "null" for none (field: gameid, tps, gamename).
+    // "=<text>" for a string, "empty" for none or an empty one (field: gameid, tps, gamename).
     std::string Take(const char* field) { return Do(field); }
     HWND Window();
     DWORD Pid() const { return pid_; }

@@ -5,8 +5,11 @@
 //   send <id> <tps> <name>   SendQDownloadMsg              -> the HRESULT (a backslash
 //                            followed by n stands for a line feed in the texts)
 //   poll                     PollQueueDownload             -> "true" / "false"
-//   gameid | tps | gamename  GetGameId / GetTPS / GetGameName -> "=<text>" or "null"
+//   gameid | tps | gamename  GetGameId / GetTPS / GetGameName -> "=<text>" or "empty"
 //   window                   the main window's handle, in decimal
+//   box                      opens DisplayWarning(1012) on a thread of its own (the box
+//                            holds the control lock while open) -> "shown" once it is
+//   closebox                 answers the box with OK        -> "closed" once it returned
 //   quit                     ends the process              -> "bye"
 // Anything the control refuses is answered "error 0x%08lx".
 #include <windows.h>
@@ -53,6 +56,26 @@ bool ReadLine(std::string& line) {
     return !line.empty();
 }
 
+// The thread that shows a message box, and the box.
+HANDLE boxThread = nullptr;
+
+DWORD WINAPI ShowWarning(void* control) {
+    ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    harness::CallScode(static_cast<IDispatch*>(control), L"DisplayWarning", {harness::I4(1012)});
+    ::CoUninitialize();
+    return 0;
+}
+
+HWND OwnBox() {
+    for (HWND w = ::FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w;
+         w = ::FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(w, &pid);
+        if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(w)) return w;
+    }
+    return nullptr;
+}
+
 std::string Answer(IDispatch* control, const std::vector<std::wstring>& command) {
     const std::wstring& verb = command[0];
     HRESULT hr = S_OK;
@@ -78,8 +101,9 @@ std::string Answer(IDispatch* control, const std::vector<std::wstring>& command)
         hr = harness::CallScode(control, getter, {}, result.put());
         if (FAILED(hr)) return "error " + HexResult(hr);
         const VARIANT& v = *result.get();
-        if (V_VT(&v) == VT_BSTR && V_BSTR(&v)) return "=" + harness::Narrow(V_BSTR(&v));
-        return "null";
+        // Through late binding a null string arrives as an empty one, as scripts see it.
+        if (V_VT(&v) == VT_BSTR && ::SysStringLen(V_BSTR(&v)) != 0) return "=" + harness::Narrow(V_BSTR(&v));
+        return V_VT(&v) == VT_BSTR || V_VT(&v) == VT_EMPTY ? "empty" : "unexpected type";
     }
     if (verb == L"window") {
         HWND found = nullptr;
@@ -90,6 +114,20 @@ std::string Answer(IDispatch* control, const std::vector<std::wstring>& command)
             if (pid == ::GetCurrentProcessId()) found = w;
         }
         return std::to_string(reinterpret_cast<ULONG_PTR>(found));
+    }
+    if (verb == L"box") {
+        if (boxThread) return "busy";
+        boxThread = ::CreateThread(nullptr, 0, &ShowWarning, control, 0, nullptr);
+        for (int i = 0; boxThread && i < 3000; ++i, ::Sleep(20))
+            if (OwnBox()) return "shown";
+        return "none";
+    }
+    if (verb == L"closebox") {
+        if (HWND box = OwnBox()) ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        bool ended = boxThread && ::WaitForSingleObject(boxThread, 60000) == WAIT_OBJECT_0;
+        if (boxThread) ::CloseHandle(boxThread);
+        boxThread = nullptr;
+        return ended ? "closed" : "stuck";
     }
     return "unknown command";
 }
