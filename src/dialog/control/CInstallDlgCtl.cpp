@@ -3,9 +3,12 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "dialog/control/ContentServerCache.h"
 #include "dialog/offer/OfferSdkApi.h"
+#include "dialog/progress/QueueHandOff.h"
+#include "dialog/progress/QueueRequest.h"
 #include "dialog/strings/AnsiRoundTrip.h"
 #include "dialog/strings/ResourceSound.h"
 #include "dialog/window/CMainDlg.h"
@@ -271,12 +274,60 @@ STDMETHODIMP CInstallDlgCtl::SetSize(UINT width, UINT height) {
     if (window) window->ResizeFrame(static_cast<int>(width), static_cast<int>(height));
     return S_OK;
 }
-STDMETHODIMP CInstallDlgCtl::InitProgress() { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::SetProgress(INT position) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::SetProgressGranularity(INT maximum) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::ProgressToEnd() { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::QueueDownload(BSTR bstrGameId, BSTR bstrTps, BSTR bstrGameName) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::SendQDownloadMsg(BSTR bstrGameId, BSTR bstrTps, BSTR bstrGameName) { return E_NOTIMPL; }
+STDMETHODIMP CInstallDlgCtl::InitProgress() {
+    // The games manager's frame has no progress bar.
+    if (dialogMode_ == 1) return S_OK;
+    auto window = mainWindow_.Acquire();
+    if (window && window->Handle()) ::SendMessageW(window->Handle(), stagehand::WM_DLG_INITPROGRESS, 0, 0);
+    return S_OK;
+}
+STDMETHODIMP CInstallDlgCtl::SetProgress(INT position) {
+    if (auto window = mainWindow_.Acquire()) window->Progress().SetPosition(position);
+    return S_OK;
+}
+STDMETHODIMP CInstallDlgCtl::SetProgressGranularity(INT maximum) {
+    if (auto window = mainWindow_.Acquire()) window->Progress().SetMaximum(maximum);
+    return S_OK;
+}
+STDMETHODIMP CInstallDlgCtl::ProgressToEnd() {
+    if (auto window = mainWindow_.Acquire()) window->Progress().FillToEnd();
+    return S_OK;
+}
+STDMETHODIMP CInstallDlgCtl::QueueDownload(BSTR bstrGameId, BSTR bstrTps, BSTR bstrGameName) {
+    return NoThrow([&]() -> HRESULT {
+        // Byte-exact copies, made before anything changes: a failed copy leaves the
+        // mailbox as it was. A field given its own string again keeps it.
+        auto copy = [](BSTR source, const common::Bstr& current, common::Bstr& out) {
+            if (!source || source == current.get()) return true;
+            out = common::Bstr::Attach(::SysAllocStringByteLen(reinterpret_cast<const char*>(source),
+                                                               ::SysStringByteLen(source)));
+            return static_cast<bool>(out);
+        };
+        ScopedLock lock(queueLock_);
+        common::Bstr gameId, tps, gameName;
+        if (!copy(bstrGameId, queueGameId_, gameId) || !copy(bstrTps, queueTps_, tps) ||
+            !copy(bstrGameName, queueGameName_, gameName))
+            return E_OUTOFMEMORY;
+        if (bstrGameId != queueGameId_.get()) queueGameId_ = std::move(gameId);
+        if (bstrTps != queueTps_.get()) queueTps_ = std::move(tps);
+        if (bstrGameName != queueGameName_.get()) queueGameName_ = std::move(gameName);
+        queueRequested_ = VARIANT_TRUE;
+        return S_OK;
+    });
+}
+STDMETHODIMP CInstallDlgCtl::SendQDownloadMsg(BSTR bstrGameId, BSTR bstrTps, BSTR bstrGameName) {
+    return NoThrow([&]() -> HRESULT {
+        // Checked before anything is written or marked: a refused request sends nothing.
+        std::vector<wchar_t> block;
+        RETURN_IF_FAILED(stagehand::QueueRequest::Format(common::BstrText(bstrGameId), ::SysStringLen(bstrGameId),
+                                                         common::BstrText(bstrTps), ::SysStringLen(bstrTps),
+                                                         common::BstrText(bstrGameName),
+                                                         ::SysStringLen(bstrGameName), block));
+        // This process's own window must not file its own request.
+        if (auto window = mainWindow_.Acquire()) window->MarkQueueSender();
+        return stagehand::QueueHandOff::Send(block);
+    });
+}
 STDMETHODIMP CInstallDlgCtl::Minimize() {
     auto window = mainWindow_.Acquire();
     if (!window || !window->Handle()) return S_OK;
@@ -293,10 +344,23 @@ STDMETHODIMP CInstallDlgCtl::PollMainWndClose(VARIANT_BOOL *closeRequested) {
     *closeRequested = static_cast<VARIANT_BOOL>(::InterlockedExchange(&closeRequested_, VARIANT_FALSE));
     return S_OK;
 }
-STDMETHODIMP CInstallDlgCtl::PollQueueDownload(VARIANT_BOOL *queued) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::GetGameId(BSTR *pGameId) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::GetTPS(BSTR *pTps) { return E_NOTIMPL; }
-STDMETHODIMP CInstallDlgCtl::GetGameName(BSTR *pGameName) { return E_NOTIMPL; }
+STDMETHODIMP CInstallDlgCtl::PollQueueDownload(VARIANT_BOOL *queued) {
+    RETURN_IF_NULL(queued);
+    ScopedLock lock(queueLock_);
+    *queued = queueRequested_;
+    queueRequested_ = VARIANT_FALSE;
+    return S_OK;
+}
+HRESULT CInstallDlgCtl::TakeQueueField(common::Bstr& field, BSTR* out) {
+    ScopedLock lock(queueLock_);
+    // The field is emptied also when the caller gave nowhere to put it.
+    common::Bstr taken = std::move(field);
+    if (out) *out = taken.release();
+    return S_OK;
+}
+STDMETHODIMP CInstallDlgCtl::GetGameId(BSTR *pGameId) { return TakeQueueField(queueGameId_, pGameId); }
+STDMETHODIMP CInstallDlgCtl::GetTPS(BSTR *pTps) { return TakeQueueField(queueTps_, pTps); }
+STDMETHODIMP CInstallDlgCtl::GetGameName(BSTR *pGameName) { return TakeQueueField(queueGameName_, pGameName); }
 STDMETHODIMP CInstallDlgCtl::DisplayErrorRetryCancel(INT id, VARIANT_BOOL *retry) {
     return messages_.DisplayErrorRetryCancel(id, retry);
 }

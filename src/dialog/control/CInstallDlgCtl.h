@@ -77,6 +77,8 @@ private:
     // The UI thread's work: creates both windows, reports through the ready handshake and
     // runs the message loop until a quit message arrives; its result is the exit code.
     DWORD RunUiThread();
+    // Hands out one mailbox field and empties it.
+    HRESULT TakeQueueField(common::Bstr& field, BSTR* out);
 
     // Taken by most methods and held while a message box is open.
     common::CriticalSection controlLock_;
@@ -91,6 +93,10 @@ private:
     common::UniqueHandle readyEvent_;
     common::UniqueHandle closedEvent_;
     common::UniqueHandle uiThread_;
+    // The queued-download mailbox. It has a lock of its own: the UI thread fills it while
+    // handling a broadcast, and must not wait for the control lock, which an engine call
+    // may hold while it waits for the UI thread (a script call, an open message box).
+    common::CriticalSection queueLock_;
     VARIANT_BOOL queueRequested_ = VARIANT_FALSE;
     common::Bstr queueGameId_, queueTps_, queueGameName_;
     volatile LONG closeRequested_ = VARIANT_FALSE;

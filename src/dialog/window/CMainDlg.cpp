@@ -7,6 +7,8 @@
 
 #include "common/ComPtr.h"
 #include "common/DebugLog.h"
+#include "dialog/progress/QueueHandOff.h"
+#include "dialog/progress/QueueRequest.h"
 #include "dialog/window/WindowClassNames.h"
 #include "dialog/window/WindowMessages.h"
 
@@ -58,12 +60,20 @@ bool CMainDlg::Exists() const noexcept {
 
 bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     result = 0;
+    // Registered at run time, so not a case label.
+    if (message == QueueHandOff::Message() && message != 0) {
+        result = ReceiveQueuedDownload();
+        return true;
+    }
     switch (message) {
     case WM_CREATE:
         result = OnCreate();
         return true;
     case WM_DLG_CALLSCRIPT:
         result = browser_.RunPendingScript();
+        return true;
+    case WM_DLG_INITPROGRESS:
+        progress_.Create(Handle());
         return true;
     case WM_DLG_ENABLEQUEUE:
         result = browser_.CreateQueueBrowser(Handle(), InnerRect());
@@ -181,6 +191,32 @@ void CMainDlg::RequestClose() {
     if (SUCCEEDED(hr)) hr = control->MainDlgClose();
     // The window stays open either way; the engine decides about closing.
     if (FAILED(hr)) common::DebugLine() << "CMainDlg::RequestClose failed" << common::LastErrSuffix(hr) << "\n";
+}
+
+LRESULT CMainDlg::ReceiveQueuedDownload() {
+    if (queueSender_) return 0;
+    QueueRequest request;
+    HRESULT hr = QueueHandOff::Receive(request);
+    if (FAILED(hr)) {
+        common::DebugLine() << "CMainDlg: queued download refused" << common::LastErrSuffix(hr) << "\n";
+        return hr;
+    }
+    common::Bstr gameId(request.gameId.c_str(), static_cast<UINT>(request.gameId.size()));
+    common::Bstr tps(request.tps.c_str(), static_cast<UINT>(request.tps.size()));
+    common::Bstr gameName(request.gameName.c_str(), static_cast<UINT>(request.gameName.size()));
+    if (!gameId || !tps || !gameName) return E_FAIL;
+
+    CLSID clsid;
+    common::ComPtr<IInstallDlgCtl> control;
+    hr = ::CLSIDFromProgID(L"Stagehand.InstallDlgCtl", &clsid);
+    if (SUCCEEDED(hr))
+        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IInstallDlgCtl, control.put_void());
+    if (SUCCEEDED(hr)) hr = control->QueueDownload(gameId.get(), tps.get(), gameName.get());
+    if (FAILED(hr)) {
+        common::DebugLine() << "CMainDlg: queued download not filed" << common::LastErrSuffix(hr) << "\n";
+        return E_FAIL;
+    }
+    return 0;
 }
 
 // --- lifetime -------------------------------------------------------------------------

@@ -19,6 +19,7 @@
 #include "dialog/browser/BrowserHost.h"
 #include "dialog/offer/Candy.h"
 #include "dialog/offer/OfferOwner.h"
+#include "dialog/progress/ProgressBar.h"
 #include "dialog/window/BitmapButton.h"
 #include "dialog/window/CPlaceHolderWnd.h"
 #include "dialog/window/MainDlgOwner.h"
@@ -68,6 +69,12 @@ public:
     // The browsers (navigation, page scripts, the queue pane).
     BrowserHost& Browser() noexcept { return browser_; }
 
+    // The progress bar, created by the init-progress message.
+    const ProgressBar& Progress() const noexcept { return progress_; }
+    // This process has sent a queued download: from now on the window ignores every
+    // queued-download broadcast, its own and any other process's.
+    void MarkQueueSender() noexcept { queueSender_ = true; }
+
     // --- BrowserHostOwner -------------------------------------------------------------
     HWND FrameWindow() const override { return Handle(); }
     PageOffer& Offer() override { return offer_; }
@@ -100,6 +107,9 @@ private:
     void PlaceLogo(BitmapButton& logo, POINT place, const wchar_t* file);
     // Tells the dialog control (reached by its ProgID) that the user asked to close.
     void RequestClose();
+    // Files a queued download broadcast by another installer process with the dialog
+    // control; the message result.
+    LRESULT ReceiveQueuedDownload();
     void RetireIfDone();
 
     BitmapButton closeButton_, minimizeButton_, logoRight_, logoLeft_;
@@ -108,8 +118,8 @@ private:
     RECT requestedRect_ = {};
     bool dragging_ = false;
     std::wstring skinFolder_;
-    HWND progressBar_ = nullptr;
-    bool progressReady_ = false;
+    ProgressBar progress_;
+    std::atomic<bool> queueSender_{false};
     common::Bstr captionTitle_;
     std::atomic<int> frameMode_{0};
     // Declared before the placeholder, which therefore goes first: the library's dialog
