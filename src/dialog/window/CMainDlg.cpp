@@ -198,7 +198,7 @@ LRESULT CMainDlg::ReceiveQueuedDownload() {
     QueueRequest request;
     HRESULT hr = QueueHandOff::Receive(request);
     if (FAILED(hr)) {
-        common::DebugLine() << "CMainDlg: queued download refused" << common::LastErrSuffix(hr) << "\n";
+        common::DebugLine() << "CMainDlg::ReceiveQueuedDownload: request refused" << common::LastErrSuffix(hr) << "\n";
         return hr;
     }
     common::Bstr gameId(request.gameId.c_str(), static_cast<UINT>(request.gameId.size()));
@@ -213,7 +213,7 @@ LRESULT CMainDlg::ReceiveQueuedDownload() {
         hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IInstallDlgCtl, control.put_void());
     if (SUCCEEDED(hr)) hr = control->QueueDownload(gameId.get(), tps.get(), gameName.get());
     if (FAILED(hr)) {
-        common::DebugLine() << "CMainDlg: queued download not filed" << common::LastErrSuffix(hr) << "\n";
+        common::DebugLine() << "CMainDlg::ReceiveQueuedDownload: request not filed" << common::LastErrSuffix(hr) << "\n";
         return E_FAIL;
     }
     return 0;
