@@ -42,7 +42,12 @@ int CALLBACK FolderChooser::SelectionCallback(HWND dialog, UINT message, LPARAM 
     if (message != BFFM_SELCHANGED) return 0;
     try {
         std::wstring path = PathOf(reinterpret_cast<LPCITEMIDLIST>(lParam));
-        if (path.empty() || !IsWritableFolder(path.c_str())) ::SendMessageW(dialog, BFFM_ENABLEOK, 0, 0);
+        if (path.empty() || !IsWritableFolder(path.c_str())) {
+            ::SendMessageW(dialog, BFFM_ENABLEOK, 0, 0);
+            // Some shells check the selection themselves only after this callback and
+            // enable OK again for any file-system folder: the posted copy comes after that.
+            ::PostMessageW(dialog, BFFM_ENABLEOK, 0, 0);
+        }
     } catch (...) {
         // The shell calls this: nothing may leave it. Without a verdict OK stays as it is.
     }
