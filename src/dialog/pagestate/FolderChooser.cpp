@@ -42,12 +42,12 @@ int CALLBACK FolderChooser::SelectionCallback(HWND dialog, UINT message, LPARAM 
     if (message != BFFM_SELCHANGED) return 0;
     try {
         std::wstring path = PathOf(reinterpret_cast<LPCITEMIDLIST>(lParam));
-        if (path.empty() || !IsWritableFolder(path.c_str())) {
-            ::SendMessageW(dialog, BFFM_ENABLEOK, 0, 0);
-            // Some shells check the selection themselves only after this callback and
-            // enable OK again for any file-system folder: the posted copy comes after that.
-            ::PostMessageW(dialog, BFFM_ENABLEOK, 0, 0);
-        }
+        const LPARAM enable = (!path.empty() && IsWritableFolder(path.c_str())) ? 1 : 0;
+        ::SendMessageW(dialog, BFFM_ENABLEOK, 0, enable);
+        // Some shells check the selection themselves only after this callback (and then
+        // enable OK for any file-system folder): the posted copy of the verdict comes
+        // after that check.
+        ::PostMessageW(dialog, BFFM_ENABLEOK, 0, enable);
     } catch (...) {
         // The shell calls this: nothing may leave it. Without a verdict OK stays as it is.
     }

@@ -19,7 +19,7 @@ public:
     static bool IsWritableFolder(const wchar_t* path) noexcept;
 
 private:
-    // Disables OK whenever the selection has no file-system path or is not writable;
-    // it never enables it.
+    // Disables OK whenever the selection has no file-system path or is not writable, and
+    // enables it for a writable folder (not every shell enables it again by itself).
     static int CALLBACK SelectionCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM data);
 };

@@ -109,7 +109,8 @@ HRESULT ProcessRecord::Flatten(IDispatch* object, int depth) {
             break;
         case VT_DISPATCH:
             pairs_.emplace_back(kNodeKey, std::move(key));
-            if (V_DISPATCH(&v)) RETURN_IF_FAILED(Flatten(V_DISPATCH(&v), depth + 1));
+            // A nested object that can't be read to its end ends there; this one goes on.
+            if (V_DISPATCH(&v)) LOG_IF_FAILED(Flatten(V_DISPATCH(&v), depth + 1));
             break;
         default:
             break;

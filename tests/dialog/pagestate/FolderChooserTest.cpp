@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "EventSink.h"
+#include "dialog/pagestate/FolderChooser.h"
 #include "Harness.h"
 #include "WindowTestSupport.h"
 
@@ -55,9 +56,14 @@ HWND WaitForBrowser() {
 
 bool OkEnabled(HWND browser) { return ::IsWindowEnabled(::GetDlgItem(browser, IDOK)) != FALSE; }
 
-// Selects a folder the way a click in the tree does; the dialog tells its callback.
-void Select(HWND browser, const std::wstring& path) {
-    ::SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+// Selects a folder the way a click in the tree does (the dialog tells its callback) until
+// OK shows `enabled`: a browser still filling its tree may drop a selection.
+bool SelectUntil(HWND browser, const std::wstring& path, bool enabled) {
+    return wintest::WaitUntil([&] {
+        ::SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+        ::Sleep(200);
+        return OkEnabled(browser) == enabled;
+    }, 15000);
 }
 
 // Runs DisplayFolderChooser late-bound on a thread of its own, as a page's thread would.
@@ -107,6 +113,22 @@ bool SameFolder(const std::wstring& a, const std::wstring& b) {
 
 }  // namespace
 
+TEST(SlideStateFolderChooser, WritableFolderTest) {
+    harness::TempDir dir(L"writable");
+    EXPECT_TRUE(FolderChooser::IsWritableFolder(dir.path().c_str()));
+    EXPECT_FALSE(FolderChooser::IsWritableFolder(L"C:\\")) << "a bare drive root";
+    EXPECT_FALSE(FolderChooser::IsWritableFolder(L"C:")) << "shorter still: nothing is read past its end";
+    EXPECT_FALSE(FolderChooser::IsWritableFolder(L"\\\\server\\share\\games")) << "no drive letter";
+    EXPECT_FALSE(FolderChooser::IsWritableFolder((dir / L"missing").c_str()));
+    // The tests run as root, to whom every ordinary folder is writable; /proc takes no
+    // files from anyone.
+    EXPECT_FALSE(FolderChooser::IsWritableFolder(L"Z:\\proc")) << "a folder without write access";
+    WIN32_FIND_DATAW found;
+    HANDLE find = ::FindFirstFileW((dir / L"TEST*").c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, find) << "the probe file is gone again";
+    if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
+}
+
 TEST(SlideStateFolderChooser, CancelChangesNothing) {
     auto state = harness::Create(kProgId);
     ASSERT_TRUE(state);
@@ -151,19 +173,17 @@ TEST(SlideStateFolderChooser, OnlyAWritableFolderIsAcceptedWhileOtherCallersWait
         polled = true;
     });
 
-    Select(browser, games);
-    EXPECT_TRUE(wintest::WaitUntil([&] { return OkEnabled(browser); }, 5000)) << "a writable folder can be taken";
-    Select(browser, L"C:\\");
-    EXPECT_TRUE(wintest::WaitUntil([&] { return !OkEnabled(browser); }, 5000)) << "a bare drive root cannot";
-    // As root every ordinary folder is writable; /proc takes no files from anyone.
-    Select(browser, L"Z:\\proc");
-    ::Sleep(300);
-    EXPECT_FALSE(OkEnabled(browser)) << "a folder without write access cannot";
+    // Each verdict is seen to change: a writable folder enables OK, a bare drive root
+    // disables it, the writable folder enables it again. (Z: is the whole Unix tree, too
+    // big for the browser to open under the emulator: the folder without write access is
+    // checked directly above.)
+    EXPECT_TRUE(SelectUntil(browser, games, true)) << "a writable folder can be taken";
+    EXPECT_TRUE(SelectUntil(browser, L"C:\\", false)) << "a bare drive root cannot";
+    ::Sleep(500);
+    EXPECT_FALSE(OkEnabled(browser)) << "and stays refused";
     EXPECT_FALSE(polled.load()) << "another thread's call waits while the browser is open";
     EXPECT_EQ(0, sink.Count(kOnChooseFolder));
-
-    Select(browser, games);
-    EXPECT_TRUE(wintest::WaitUntil([&] { return OkEnabled(browser); }, 5000));
+    EXPECT_TRUE(SelectUntil(browser, games, true));
     ::SendMessageW(::GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(chooser.Wait());
     EXPECT_HR(S_OK, chooser.hr());
