@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <atomic>
@@ -61,9 +62,36 @@ bool OkEnabled(HWND browser) { return ::IsWindowEnabled(::GetDlgItem(browser, ID
 bool SelectUntil(HWND browser, const std::wstring& path, bool enabled) {
     return wintest::WaitUntil([&] {
         ::SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
-        ::Sleep(200);
+        ::Sleep(400);
         return OkEnabled(browser) == enabled;
-    }, 15000);
+    }, 40000);
+}
+
+BOOL CALLBACK FindTree(HWND hwnd, LPARAM lp) {
+    wchar_t cls[64] = {};
+    ::GetClassNameW(hwnd, cls, 64);
+    if (std::wstring(cls) != WC_TREEVIEWW) return TRUE;
+    *reinterpret_cast<HWND*>(lp) = hwnd;
+    return FALSE;
+}
+
+// The browser's folder tree and its selected item.
+HWND TreeOf(HWND browser) {
+    HWND tree = nullptr;
+    ::EnumChildWindows(browser, &FindTree, reinterpret_cast<LPARAM>(&tree));
+    return tree;
+}
+HTREEITEM SelectedItem(HWND tree) {
+    return reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+}
+
+// Clicks an item of the tree again (the shell's own way back to a folder shown before).
+bool ClickUntil(HWND browser, HWND tree, HTREEITEM item, bool enabled) {
+    return wintest::WaitUntil([&] {
+        ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+        ::Sleep(400);
+        return OkEnabled(browser) == enabled;
+    }, 40000);
 }
 
 // Runs DisplayFolderChooser late-bound on a thread of its own, as a page's thread would.
@@ -174,16 +202,19 @@ TEST(SlideStateFolderChooser, OnlyAWritableFolderIsAcceptedWhileOtherCallersWait
     });
 
     // Each verdict is seen to change: a writable folder enables OK, a bare drive root
-    // disables it, the writable folder enables it again. (Z: is the whole Unix tree, too
+    // disables it, a click back on the writable folder enables it again. (Z: is the whole Unix tree, too
     // big for the browser to open under the emulator: the folder without write access is
     // checked directly above.)
     EXPECT_TRUE(SelectUntil(browser, games, true)) << "a writable folder can be taken";
+    HWND tree = TreeOf(browser);
+    const HTREEITEM gamesItem = tree ? SelectedItem(tree) : nullptr;
+    EXPECT_NE(nullptr, gamesItem);
     EXPECT_TRUE(SelectUntil(browser, L"C:\\", false)) << "a bare drive root cannot";
     ::Sleep(500);
     EXPECT_FALSE(OkEnabled(browser)) << "and stays refused";
     EXPECT_FALSE(polled.load()) << "another thread's call waits while the browser is open";
     EXPECT_EQ(0, sink.Count(kOnChooseFolder));
-    EXPECT_TRUE(SelectUntil(browser, games, true));
+    EXPECT_TRUE(gamesItem && ClickUntil(browser, tree, gamesItem, true));
     ::SendMessageW(::GetDlgItem(browser, IDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(chooser.Wait());
     EXPECT_HR(S_OK, chooser.hr());
