@@ -175,8 +175,25 @@ TEST(SlideStateFolderChooser, CancelChangesNothing) {
     EXPECT_EQ(0, sink.Count(kOnChooseFolder));
 }
 
+// A folder of its own right under C:\ (removed with everything in it): the browser opens
+// its way there quickly, where the crowded temporary folder of tests running at the same
+// time keeps changing under it.
+class DriveFolder {
+public:
+    DriveFolder() : path_(L"C:\\SlideStateChooser" + std::to_wstring(::GetCurrentProcessId())) {
+        ::CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~DriveFolder() { harness::RemoveTree(path_); }
+    DriveFolder(const DriveFolder&) = delete;
+    DriveFolder& operator=(const DriveFolder&) = delete;
+    std::wstring operator/(const std::wstring& name) const { return harness::Join(path_, name); }
+
+private:
+    std::wstring path_;
+};
+
 TEST(SlideStateFolderChooser, OnlyAWritableFolderIsAcceptedWhileOtherCallersWait) {
-    harness::TempDir dir(L"chooser");
+    DriveFolder dir;
     const std::wstring games = dir / L"Games";
     ASSERT_TRUE(::CreateDirectoryW(games.c_str(), nullptr));
     auto state = harness::Create(kProgId);
