@@ -1,51 +1,11 @@
 #include "dialog/pagestate/CSlideState.h"
 
-#include "dialog/paths/LuaCompatiblePath.h"
+#include "common/DebugLog.h"
 #include "common/TextConvert.h"
+#include "dialog/pagestate/FolderChooser.h"
+#include "dialog/paths/LuaCompatiblePath.h"
 
 namespace {
-
-const common::NameEntry kNames[] = {
-    {L"Next", 1},
-    {L"Exit", 2},
-    {L"Ping", 10},
-    {L"DisplayFolderChooser", 11},
-    {L"Previous", 12},
-    {L"JSLoadComplete", 13},
-    {L"ExitWithCode", 14},
-    {L"ExitCode", 15},
-    {L"QueueRemove", 16},
-    {L"QueuePause", 18},
-    {L"QueueTop", 19},
-    {L"Minimize", 17},
-    {L"Message", 20},
-    {L"Process", 30},
-    {L"QueryAction", 3},
-    {L"Quit", 4},
-    {L"InstallPath", 5},
-    {L"get_InstallPath", 5},
-    {L"put_InstallPath", 5},
-    {L"InstallPathLuaCompatible", 26},
-    {L"get_InstallPathLuaCompatible", 26},
-    {L"AddTag", 6},
-    {L"RemoveTag", 7},
-    {L"TagRemoved", 8},
-    {L"Reset", 9},
-    {L"PollJSLoadComplete", 21},
-    {L"PollQueueRemove", 22},
-    {L"PollQueuePause", 23},
-    {L"PollQueueTop", 24},
-    {L"PollMessage", 25},
-    {L"PollProcess", 31},
-};
-
-// Number of arguments each DISPID takes (index = DISPID); -1: no such member.
-const signed char kArgCount[32] = {
-    -1, 0, 0, 0, 0, 1, 1, 1, 1, 0,  // 0-9 (5: 0 for get, 1 for put, checked separately)
-    1, 0, 0, 0, 1, 0, 1, 0, 1, 1,   // 10-19
-    1, 0, 0, 0, 0, 0, 0, -1, -1, -1,  // 20-29
-    1, 0,                            // 30-31
-};
 
 // Tag names are compared as narrow strings in the thread's ANSI code page.
 std::string TagKey(BSTR id) { return common::ToNarrow(common::BstrText(id)); }
@@ -67,13 +27,67 @@ HRESULT SetBool(VARIANT_BOOL* out, VARIANT_BOOL value) {
     return S_OK;
 }
 
+// Events of _ISlideStateEvents.
+const DISPID kOnChooseFolder = 2;
+const DISPID kOnProcess = 3;
+
+using Row = common::DispatchRow<CSlideState>;
+using Call = common::DispatchCall;
+
+// The late-bound names, in the order they are looked up. Arguments are converted to
+// text unless the row says otherwise; InstallPath's rows tell its read from its write.
+const Row kRows[] = {
+    {L"Next", 1, 0, [](CSlideState& s, Call&) { return s.Next(); }},
+    {L"Exit", 2, 0, [](CSlideState& s, Call&) { return s.Exit(); }},
+    {L"Ping", 10, 1, [](CSlideState& s, Call& c) { return s.Ping(c.Text(0)); }},
+    {L"DisplayFolderChooser", 11, 0, [](CSlideState& s, Call&) { return s.DisplayFolderChooser(); }},
+    {L"Previous", 12, 0, [](CSlideState& s, Call&) { return s.Previous(); }},
+    {L"JSLoadComplete", 13, 0, [](CSlideState& s, Call&) { return s.JSLoadComplete(); }},
+    {L"ExitWithCode", 14, 1,
+     [](CSlideState& s, Call& c) { return s.ExitWithCode(static_cast<ULONG>(c.Number(0))); }, VT_I4},
+    {L"ExitCode", 15, 0, [](CSlideState& s, Call& c) { return s.ExitCode(c.UnsignedResult()); }},
+    {L"QueueRemove", 16, 1, [](CSlideState& s, Call& c) { return s.QueueRemove(c.Text(0)); }},
+    {L"QueuePause", 18, 1, [](CSlideState& s, Call& c) { return s.QueuePause(c.Text(0)); }},
+    {L"QueueTop", 19, 1, [](CSlideState& s, Call& c) { return s.QueueTop(c.Text(0)); }},
+    {L"Minimize", 17, 0, [](CSlideState& s, Call&) { return s.Minimize(); }},
+    {L"Message", 20, 1, [](CSlideState& s, Call& c) { return s.message(c.Text(0)); }},
+    {L"Process", 30, 1, [](CSlideState& s, Call& c) { return s.Process(c.Arg(0)); }, VT_VARIANT},
+    {L"QueryAction", 3, 0, [](CSlideState& s, Call& c) { return s.QueryAction(c.TextResult()); }},
+    {L"Quit", 4, 0, [](CSlideState& s, Call& c) { return s.Quit(c.FlagResult()); }},
+    {L"InstallPath", 5, 0, [](CSlideState& s, Call& c) { return s.get_InstallPath(c.TextResult()); }, VT_BSTR,
+     DISPATCH_PROPERTYGET},
+    {L"get_InstallPath", 5, 0, [](CSlideState& s, Call& c) { return s.get_InstallPath(c.TextResult()); }, VT_BSTR,
+     DISPATCH_PROPERTYGET},
+    {L"put_InstallPath", 5, 1, [](CSlideState& s, Call& c) { return s.put_InstallPath(c.Text(0)); }, VT_BSTR,
+     DISPATCH_PROPERTYPUT},
+    {L"InstallPathLuaCompatible", 26, 0,
+     [](CSlideState& s, Call& c) { return s.get_InstallPathLuaCompatible(c.TextResult()); }},
+    {L"get_InstallPathLuaCompatible", 26, 0,
+     [](CSlideState& s, Call& c) { return s.get_InstallPathLuaCompatible(c.TextResult()); }},
+    {L"AddTag", 6, 1, [](CSlideState& s, Call& c) { return s.AddTag(c.Text(0)); }},
+    {L"RemoveTag", 7, 1, [](CSlideState& s, Call& c) { return s.RemoveTag(c.Text(0)); }},
+    {L"TagRemoved", 8, 1, [](CSlideState& s, Call& c) { return s.TagRemoved(c.Text(0), c.FlagResult()); }},
+    {L"Reset", 9, 0, [](CSlideState& s, Call&) { return s.Reset(); }},
+    {L"PollJSLoadComplete", 21, 0, [](CSlideState& s, Call& c) { return s.PollJSLoadComplete(c.FlagResult()); }},
+    {L"PollQueueRemove", 22, 0, [](CSlideState& s, Call& c) { return s.PollQueueRemove(c.TextResult()); }},
+    {L"PollQueuePause", 23, 0, [](CSlideState& s, Call& c) { return s.PollQueuePause(c.FlagResult()); }},
+    {L"PollQueueTop", 24, 0, [](CSlideState& s, Call& c) { return s.PollQueueTop(c.TextResult()); }},
+    {L"PollMessage", 25, 0, [](CSlideState& s, Call& c) { return s.PollMessage(c.TextResult()); }},
+    {L"PollProcess", 31, 0, [](CSlideState& s, Call& c) { return s.PollProcess(c.ValueResult()); }},
+};
+
 }  // namespace
+
+// Up to two arguments reach any member; more are refused before the member is looked at.
+const common::DispatchTable<CSlideState> CSlideState::kDispatchTable = {kRows, sizeof kRows / sizeof kRows[0], 2};
 
 CSlideState::CSlideState()
     : common::ProvideClassInfo2Impl(__uuidof(CSlideState), DIID__ISlideStateEvents),
       propertyNotify_(this, IID_IPropertyNotifySink),
       events_(this, DIID__ISlideStateEvents),
-      points_{&propertyNotify_, &events_} {}
+      points_{&propertyNotify_, &events_} {
+    ::VariantInit(&pollResult_);
+}
 
 CSlideState::~CSlideState() {
     ::SysFreeString(message_);
@@ -86,9 +100,37 @@ common::ConnectionPoint* const* CSlideState::Points(size_t& count) noexcept {
     return points_;
 }
 
-const common::NameEntry* CSlideState::NameTable(size_t& size) const noexcept {
-    size = sizeof kNames / sizeof kNames[0];
-    return kNames;
+void CSlideState::Fire(DISPID id) noexcept {
+    std::vector<common::ComPtr<IUnknown>> sinks;
+    try {
+        sinks = events_.Sinks();
+    } catch (...) {
+        return;
+    }
+    for (auto& sink : sinks) {
+        auto* target = static_cast<IDispatch*>(sink.get());
+        DISPPARAMS none = {nullptr, nullptr, 0, 0};
+        EXCEPINFO excep = {};
+        const HRESULT hr = target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, &excep,
+                                          nullptr);
+        if (hr == DISP_E_EXCEPTION) {
+            if (excep.pfnDeferredFillIn) excep.pfnDeferredFillIn(&excep);
+            // The sink's exception becomes this thread's error information; the event
+            // itself goes on to the next sink.
+            common::ComPtr<ICreateErrorInfo> create;
+            if (SUCCEEDED(::CreateErrorInfo(create.put()))) {
+                create->SetSource(excep.bstrSource);
+                create->SetDescription(excep.bstrDescription);
+                create->SetHelpFile(excep.bstrHelpFile);
+                create->SetHelpContext(excep.dwHelpContext);
+                common::ComPtr<IErrorInfo> info;
+                if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.put_void()))) ::SetErrorInfo(0, info.get());
+            }
+        }
+        ::SysFreeString(excep.bstrSource);
+        ::SysFreeString(excep.bstrDescription);
+        ::SysFreeString(excep.bstrHelpFile);
+    }
 }
 
 HRESULT CSlideState::Take(BSTR& field, BSTR* out) {
@@ -117,7 +159,24 @@ STDMETHODIMP CSlideState::Exit() {
 
 STDMETHODIMP CSlideState::Ping(BSTR) { return S_OK; }
 
-STDMETHODIMP CSlideState::DisplayFolderChooser() { return E_NOTIMPL; }
+STDMETHODIMP CSlideState::DisplayFolderChooser() {
+    return common::NoThrow([&]() -> HRESULT {
+        // Every other caller waits while the user chooses.
+        common::ScopedLock guard(stateLock_);
+        for (;;) {
+            std::wstring path;
+            HRESULT hr = FolderChooser::Show(path);
+            if (hr == S_FALSE) return S_OK;
+            RETURN_IF_FAILED(hr);
+            if (!FolderChooser::IsWritableFolder(path.c_str())) continue;
+            common::Bstr copy(path.c_str(), static_cast<UINT>(path.size()));
+            if (!copy) return E_OUTOFMEMORY;
+            installPath_ = std::move(copy);
+            Fire(kOnChooseFolder);
+            return S_OK;
+        }
+    });
+}
 
 STDMETHODIMP CSlideState::Previous() {
     common::ScopedLock guard(stateLock_);
@@ -162,14 +221,38 @@ STDMETHODIMP CSlideState::QueueTop(BSTR item) {
     return Copy(item, queueTop_);
 }
 
-STDMETHODIMP CSlideState::Minimize() { return E_NOTIMPL; }
+STDMETHODIMP CSlideState::Minimize() {
+    // The control is a singleton: this reaches the one that owns the installer window.
+    CLSID clsid;
+    if (FAILED(LOG_IF_FAILED(::CLSIDFromProgID(L"Stagehand.InstallDlgCtl", &clsid)))) return S_OK;
+    common::ComPtr<IInstallDlgCtl> control;
+    if (FAILED(LOG_IF_FAILED(
+            ::CoCreateInstance(clsid, nullptr, CLSCTX_ALL, IID_IInstallDlgCtl, control.put_void()))))
+        return S_OK;
+    LOG_IF_FAILED(control->Minimize());
+    return S_OK;
+}
 
 STDMETHODIMP CSlideState::message(BSTR text) {
     common::ScopedLock guard(stateLock_);
     return Copy(text, message_);
 }
 
-STDMETHODIMP CSlideState::Process(VARIANT) { return E_NOTIMPL; }
+STDMETHODIMP CSlideState::Process(VARIANT value) {
+    if (V_VT(&value) != VT_DISPATCH || !V_DISPATCH(&value)) return E_INVALIDARG;
+    common::ComPtr<IDispatch> object;
+    if (FAILED(V_DISPATCH(&value)->QueryInterface(IID_IDispatch, object.put_void())) || !object) return E_INVALIDARG;
+    HRESULT hr = common::NoThrow([&]() -> HRESULT {
+        common::ScopedLock guard(stateLock_);
+        ProcessRecord record;
+        if (FAILED(record.Read(object.get()))) return E_INVALIDARG;
+        processQueue_.push_back(std::move(record));
+        return S_OK;
+    });
+    if (FAILED(hr)) return hr;
+    Fire(kOnProcess);
+    return S_OK;
+}
 
 STDMETHODIMP CSlideState::QueryAction(BSTR* action) {
     RETURN_IF_NULL(action);
@@ -279,108 +362,27 @@ STDMETHODIMP CSlideState::PollQueueTop(BSTR* item) { return Take(queueTop_, item
 
 STDMETHODIMP CSlideState::PollMessage(BSTR* text) { return Take(message_, text); }
 
-STDMETHODIMP CSlideState::PollProcess(VARIANT*) { return E_NOTIMPL; }
-
-STDMETHODIMP CSlideState::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                 EXCEPINFO* excep, UINT* argErr) {
-    HRESULT hr = common::CheckInvokeArgs(params, 2, result);
-    if (FAILED(hr)) return hr;
-    if (id < 1 || id > 31 || kArgCount[id] < 0) return DISP_E_MEMBERNOTFOUND;
-    const UINT argc = params->cArgs;
-    if (id == 5) {
-        if (flags & DISPATCH_PROPERTYGET) {
-            if (argc != 0) return DISP_E_BADPARAMCOUNT;
-        } else if (flags & DISPATCH_PROPERTYPUT) {
-            if (argc != 1) return DISP_E_BADPARAMCOUNT;
-        } else {
-            return DISP_E_MEMBERNOTFOUND;
-        }
-    } else if (argc != static_cast<UINT>(kArgCount[id])) {
-        return DISP_E_BADPARAMCOUNT;
+STDMETHODIMP CSlideState::PollProcess(VARIANT* record) {
+    RETURN_IF_NULL(record);
+    ::VariantInit(record);
+    common::ScopedLock guard(stateLock_);
+    // The value handed out before belongs to its caller now.
+    ::VariantInit(&pollResult_);
+    if (processQueue_.empty()) return S_OK;
+    pollArray_.reset();
+    const ProcessRecord& oldest = processQueue_.front();
+    if (oldest.Pairs().empty()) {
+        processQueue_.pop_front();
+        return S_OK;
     }
-
-    common::Bstr text;
-    VARIANT_BOOL flag = VARIANT_FALSE;
-    ULONG number = 0;
-    enum { None, Text, Flag, Number, Var } kind = None;
-    switch (id) {
-    case 1: hr = Next(); break;
-    case 2: hr = Exit(); break;
-    case 3: hr = QueryAction(text.put()); kind = Text; break;
-    case 4: hr = Quit(&flag); kind = Flag; break;
-    case 9: hr = Reset(); break;
-    case 5:
-        if (flags & DISPATCH_PROPERTYGET) {
-            hr = get_InstallPath(text.put());
-            kind = Text;
-        } else {
-            common::Bstr path;
-            RETURN_IF_FAILED(common::ArgAsBstr(params, 0, path.put(), 0, argErr));
-            hr = put_InstallPath(path.get());
-        }
-        break;
-    case 14: {
-        LONG code = 0;
-        RETURN_IF_FAILED(common::ArgAsI4(params, 0, &code, 0, argErr));
-        hr = ExitWithCode(static_cast<ULONG>(code));
-        break;
-    }
-    case 15: hr = ExitCode(&number); kind = Number; break;
-    case 6: case 7: case 8: case 10: case 16: case 18: case 19: case 20: {
-        common::Bstr arg;
-        RETURN_IF_FAILED(common::ArgAsBstr(params, 0, arg.put(), 0, argErr));
-        switch (id) {
-        case 6: hr = AddTag(arg.get()); break;
-        case 7: hr = RemoveTag(arg.get()); break;
-        case 8: hr = TagRemoved(arg.get(), &flag); kind = Flag; break;
-        case 10: hr = Ping(arg.get()); break;
-        case 16: hr = QueueRemove(arg.get()); break;
-        case 18: hr = QueuePause(arg.get()); break;
-        case 19: hr = QueueTop(arg.get()); break;
-        default: hr = message(arg.get()); break;
-        }
-        break;
-    }
-    case 11: hr = DisplayFolderChooser(); break;
-    case 12: hr = Previous(); break;
-    case 13: hr = JSLoadComplete(); break;
-    case 17: hr = Minimize(); break;
-    case 21: hr = PollJSLoadComplete(&flag); kind = Flag; break;
-    case 22: hr = PollQueueRemove(text.put()); kind = Text; break;
-    case 23: hr = PollQueuePause(&flag); kind = Flag; break;
-    case 24: hr = PollQueueTop(text.put()); kind = Text; break;
-    case 25: hr = PollMessage(text.put()); kind = Text; break;
-    case 26: hr = get_InstallPathLuaCompatible(text.put()); kind = Text; break;
-    case 30: {
-        VARIANT* arg = &params->rgvarg[0];
-        if (V_VT(arg) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(arg)) arg = V_VARIANTREF(arg);
-        hr = Process(*arg);
-        break;
-    }
-    case 31: {
-        VARIANT out;
-        ::VariantInit(&out);
-        hr = PollProcess(&out);
-        if (SUCCEEDED(hr) && result)
-            *result = out;
-        else
-            ::VariantClear(&out);
-        break;
-    }
-    default:
-        return DISP_E_MEMBERNOTFOUND;
-    }
-    if (FAILED(hr)) {
-        common::FillExcepInfo(excep, hr);
-        return hr;
-    }
-    if (result) {
-        switch (kind) {
-        case Text: V_VT(result) = VT_BSTR; V_BSTR(result) = text.release(); break;
-        case Flag: V_VT(result) = VT_BOOL; V_BOOL(result) = flag; break;
-        case Number: V_VT(result) = VT_I4; V_I4(result) = static_cast<LONG>(number); break;
-        default: break;
-        }
-    }
-    return hr;
+    SAFEARRAY* built = nullptr;
+    RETURN_IF_FAILED(common::NoThrow([&] { return oldest.ToArray(&built); }));
+    pollArray_.reset(built);
+    SAFEARRAY* copy = nullptr;
+    RETURN_IF_FAILED(::SafeArrayCopy(pollArray_.get(), &copy));
+    V_VT(&pollResult_) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(&pollResult_) = copy;
+    processQueue_.pop_front();
+    *record = pollResult_;
+    return S_OK;
 }

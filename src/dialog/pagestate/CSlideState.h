@@ -2,11 +2,16 @@
 
 #include "dialog/module/StagehandTypes.h"
 
+#include <deque>
 #include <map>
 #include <string>
 
+#include "common/TableDispatch.h"
+#include "common/Variant.h"
+#include "dialog/pagestate/ProcessRecord.h"
+
 class CSlideState : public common::ComObjectRoot,
-    public common::NameTableDispatch<ISlideState>,
+    public common::TableDispatch<CSlideState, ISlideState>,
     public common::ConnectionPointContainerImpl,
     public common::ProvideClassInfo2Impl {
 public:
@@ -52,16 +57,18 @@ public:
     STDMETHODIMP PollMessage(BSTR *text) override;
     STDMETHODIMP PollProcess(VARIANT *record) override;
 
-    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) override;
+    // The late-bound members: names, DISPIDs, argument counts and conversions.
+    static const common::DispatchTable<CSlideState> kDispatchTable;
 
 protected:
-    const common::NameEntry* NameTable(size_t& size) const noexcept override;
     common::ConnectionPoint* const* Points(size_t& count) noexcept override;
 
 private:
     // Copies *field into out (null stays null) and clears it.
     HRESULT Take(BSTR& field, BSTR* out);
+    // Fires an event of _ISlideStateEvents to every connected sink on this thread; a
+    // sink's exception record becomes the thread's error information.
+    void Fire(DISPID id) noexcept;
 
     common::Bstr installPath_{L""};
     common::CriticalSection stateLock_;
@@ -75,6 +82,11 @@ private:
     BSTR queueRemove_ = nullptr;
     ULONG exitCode_ = 0;
     std::map<std::string, bool> tags_;
+    std::deque<ProcessRecord> processQueue_;
+    // The variant PollProcess handed out last; its array belongs to that caller.
+    VARIANT pollResult_;
+    // The array PollProcess built last, kept until the next record is handed out.
+    common::SafeArray pollArray_;
 
     common::ConnectionPoint propertyNotify_;
     common::ConnectionPoint events_;

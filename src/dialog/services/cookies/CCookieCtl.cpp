@@ -7,8 +7,17 @@
 #include <vector>
 
 namespace {
-const common::NameEntry kNames[] = {{L"getCookie", 1}, {L"getCookieItem", 2}};
+// Arguments are converted to text: getCookie(url), getCookieItem(url, item).
+const common::DispatchRow<CCookieCtl> kRows[] = {
+    {L"getCookie", 1, 1,
+     [](CCookieCtl& o, common::DispatchCall& c) { return o.getCookie(c.Text(0), c.TextResult()); }},
+    {L"getCookieItem", 2, 2,
+     [](CCookieCtl& o, common::DispatchCall& c) { return o.getCookieItem(c.Text(0), c.Text(1), c.TextResult()); }},
+};
 }  // namespace
+
+// Up to three arguments reach any member; more are refused before the member is looked at.
+const common::DispatchTable<CCookieCtl> CCookieCtl::kDispatchTable = {kRows, sizeof kRows / sizeof kRows[0], 3};
 
 CCookieCtl::CCookieCtl() : common::ProvideClassInfoImpl(__uuidof(CCookieCtl)) {}
 
@@ -64,46 +73,4 @@ STDMETHODIMP CCookieCtl::getCookieItem(BSTR bstrURL, BSTR bstrItem, BSTR* bstrVa
     }
     *bstrValue = found.release();
     return S_OK;
-}
-
-const common::NameEntry* CCookieCtl::NameTable(size_t& size) const noexcept {
-    size = sizeof kNames / sizeof kNames[0];
-    return kNames;
-}
-
-STDMETHODIMP CCookieCtl::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
-                        UINT* argErr) {
-    HRESULT hr = common::CheckInvokeArgs(params, 3, result);
-    if (FAILED(hr)) return hr;
-    common::Bstr value;
-    // A failure's exception record comes from error information this call set.
-    ::SetErrorInfo(0, nullptr);
-    switch (id) {
-    case 1: {
-        if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
-        common::Bstr url;
-        RETURN_IF_FAILED(common::ArgAsBstr(params, 0, url.put(), 0, argErr));
-        hr = getCookie(url.get(), value.put());
-        break;
-    }
-    case 2: {
-        if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
-        common::Bstr url, item;
-        RETURN_IF_FAILED(common::ArgAsBstr(params, 1, url.put(), 1, argErr));
-        RETURN_IF_FAILED(common::ArgAsBstr(params, 0, item.put(), 0, argErr));
-        hr = getCookieItem(url.get(), item.get(), value.put());
-        break;
-    }
-    default:
-        return DISP_E_MEMBERNOTFOUND;
-    }
-    if (FAILED(hr)) {
-        common::FillExcepInfo(excep, hr);
-        return hr;
-    }
-    if (result) {
-        V_VT(result) = VT_BSTR;
-        V_BSTR(result) = value.release();
-    }
-    return hr;
 }

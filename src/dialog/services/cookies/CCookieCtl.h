@@ -2,8 +2,10 @@
 
 #include "dialog/module/StagehandTypes.h"
 
+#include "common/TableDispatch.h"
+
 class CCookieCtl : public common::ComObjectRoot,
-    public common::NameTableDispatch<ICookieCtl>,
+    public common::TableDispatch<CCookieCtl, ICookieCtl>,
     public common::ProvideClassInfoImpl {
 public:
     CCookieCtl();
@@ -19,11 +21,6 @@ public:
     STDMETHODIMP getCookie(BSTR bstrURL, BSTR *bstrValue) override;
     STDMETHODIMP getCookieItem(BSTR bstrURL, BSTR bstrItem, BSTR *bstrValue) override;
 
-    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) override;
-
-protected:
-    const common::NameEntry* NameTable(size_t& size) const noexcept override;
-
-private:
+    // The late-bound members: names, DISPIDs, argument counts and conversions.
+    static const common::DispatchTable<CCookieCtl> kDispatchTable;
 };

@@ -8,7 +8,17 @@
 #include "dialog/services/unrar/UnRarLibrary.h"
 
 namespace {
-const common::NameEntry kNames[] = {{L"Unpack", 1}, {L"PercentComplete", 2}};
+// Unpack's two arguments (archive, destination) are converted to text.
+const common::DispatchRow<CUnRar> kRows[] = {
+    {L"Unpack", 1, 2, [](CUnRar& u, common::DispatchCall& c) { return u.Unpack(c.Text(0), c.Text(1)); }},
+    {L"PercentComplete", 2, 0,
+     [](CUnRar& u, common::DispatchCall& c) {
+         INT percent = 0;
+         HRESULT hr = u.PercentComplete(&percent);
+         *c.NumberResult() = percent;
+         return hr;
+     }},
+};
 
 const DISPID kOnProgress = 1;
 const wchar_t kLibraryPath[] = L"bin\\UnRAR.dll";
@@ -61,6 +71,9 @@ ULONG CountArchive(const unrar::Library& lib, const std::wstring& archive) {
     return counted;
 }
 }  // namespace
+
+// Up to two arguments reach any member; more are refused before the member is looked at.
+const common::DispatchTable<CUnRar> CUnRar::kDispatchTable = {kRows, sizeof kRows / sizeof kRows[0], 2};
 
 CUnRar::CUnRar()
     : common::ProvideClassInfo2Impl(__uuidof(CUnRar), DIID__IUnRarEvents),
@@ -191,41 +204,4 @@ void CUnRar::OnDataProcessed(ULONG bytes) {
     V_I4(&arg) = percent;
     DISPPARAMS params = {&arg, nullptr, 1, 0};
     events_.FireDispatch(kOnProgress, &params);
-}
-
-const common::NameEntry* CUnRar::NameTable(size_t& size) const noexcept {
-    size = sizeof kNames / sizeof kNames[0];
-    return kNames;
-}
-
-STDMETHODIMP CUnRar::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excep,
-                        UINT* argErr) {
-    HRESULT hr = common::CheckInvokeArgs(params, 2, result);
-    if (FAILED(hr)) return hr;
-    // Only what this call's method leaves behind may fill the exception record.
-    ::SetErrorInfo(0, nullptr);
-    switch (id) {
-    case 1: {
-        if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
-        common::Bstr archive, destination;
-        RETURN_IF_FAILED(common::ArgAsBstr(params, 1, archive.put(), 1, argErr));
-        RETURN_IF_FAILED(common::ArgAsBstr(params, 0, destination.put(), 0, argErr));
-        hr = Unpack(archive.get(), destination.get());
-        break;
-    }
-    case 2: {
-        if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
-        INT percent = 0;
-        hr = PercentComplete(&percent);
-        if (SUCCEEDED(hr) && result) {
-            V_VT(result) = VT_I4;
-            V_I4(result) = percent;
-        }
-        break;
-    }
-    default:
-        return DISP_E_MEMBERNOTFOUND;
-    }
-    if (FAILED(hr)) common::FillExcepInfo(excep, hr);
-    return hr;
 }

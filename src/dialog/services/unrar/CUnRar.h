@@ -2,12 +2,14 @@
 
 #include "dialog/module/StagehandTypes.h"
 
+#include "common/TableDispatch.h"
+
 // Unpacks RAR archives through bin\UnRAR.dll and reports progress as a whole-number
 // percentage: as the OnProgress event and as a value other threads may poll. One
 // object per process; the byte counters behind the percentage are process-wide.
 
 class CUnRar : public common::ComObjectRoot,
-    public common::NameTableDispatch<IUnRar>,
+    public common::TableDispatch<CUnRar, IUnRar>,
     public common::ConnectionPointContainerImpl,
     public common::ProvideClassInfo2Impl {
 public:
@@ -26,11 +28,10 @@ public:
     STDMETHODIMP Unpack(BSTR archive, BSTR destination) override;
     STDMETHODIMP PercentComplete(INT *percent) override;
 
-    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) override;
+    // The late-bound members: names, DISPIDs, argument counts and conversions.
+    static const common::DispatchTable<CUnRar> kDispatchTable;
 
 protected:
-    const common::NameEntry* NameTable(size_t& size) const noexcept override;
     common::ConnectionPoint* const* Points(size_t& count) noexcept override;
 
 private:
