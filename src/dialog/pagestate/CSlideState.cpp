@@ -313,27 +313,35 @@ STDMETHODIMP CSlideState::get_InstallPathLuaCompatible(BSTR* pVal) {
     return S_OK;
 }
 
+// The tag methods allocate (the key, the map's node): an allocation failure becomes
+// E_OUTOFMEMORY for callers that reach them through the interface directly too.
 STDMETHODIMP CSlideState::AddTag(BSTR id) {
-    std::string key = TagKey(id);
-    common::ScopedLock guard(stateLock_);
-    tags_[key] = true;
-    return S_OK;
+    return common::NoThrow([&] {
+        std::string key = TagKey(id);
+        common::ScopedLock guard(stateLock_);
+        tags_[key] = true;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CSlideState::RemoveTag(BSTR id) {
-    std::string key = TagKey(id);
-    common::ScopedLock guard(stateLock_);
-    tags_[key] = false;
-    return S_OK;
+    return common::NoThrow([&] {
+        std::string key = TagKey(id);
+        common::ScopedLock guard(stateLock_);
+        tags_[key] = false;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CSlideState::TagRemoved(BSTR id, VARIANT_BOOL* bRemoved) {
     RETURN_IF_NULL(bRemoved);
-    std::string key = TagKey(id);
-    common::ScopedLock guard(stateLock_);
-    auto it = tags_.find(key);
-    *bRemoved = (it != tags_.end() && !it->second) ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
+    return common::NoThrow([&] {
+        std::string key = TagKey(id);
+        common::ScopedLock guard(stateLock_);
+        auto it = tags_.find(key);
+        *bRemoved = (it != tags_.end() && !it->second) ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CSlideState::Reset() {
