@@ -109,11 +109,22 @@ HRESULT CheckAgainst(const Signature& sig, const DISPPARAMS* params, UINT* argEr
     if (named > given || (named && !params->rgdispidNamedArgs)) return DISP_E_BADPARAMCOUNT;
     for (UINT j = 0; j < given; ++j) {
         // Positional argument j of the block is parameter given-1-j; a property put's
-        // named value is the last parameter. Other named arguments are left to the platform.
+        // named value is the last parameter, another named argument the parameter its
+        // DISPID numbers. A name no parameter has is refused here: the platform's
+        // refusal would keep the arguments it had converted by then (objects included).
         UINT param;
         if (j < named) {
-            if (params->rgdispidNamedArgs[j] != DISPID_PROPERTYPUT) continue;
-            param = sig.maxArgs - 1;
+            const DISPID name = params->rgdispidNamedArgs[j];
+            if (name == DISPID_PROPERTYPUT) {
+                param = sig.maxArgs - 1;
+            } else if (name >= 0 && static_cast<UINT>(name) < sig.maxArgs &&
+                       static_cast<UINT>(name) >= given - named) {
+                // (A parameter the positional arguments already fill can't be named too.)
+                param = static_cast<UINT>(name);
+            } else {
+                if (argErr) *argErr = j;
+                return DISP_E_PARAMNOTFOUND;
+            }
         } else {
             param = given - 1 - j;
         }

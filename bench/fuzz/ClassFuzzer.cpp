@@ -204,6 +204,12 @@ void ClassFuzzer::CallInvoke(bool execute) {
         ::VariantClear(&args[i]);
         ::VariantClear(&stores[i]);
     }
+    // Whatever references to our objects remain now are the server's: name the first
+    // call that added one.
+    const LONG live = CountingObject::LiveReferences();
+    if (execute && live > liveReferences_ && !record_->firstKept[0])
+        swprintf_s(record_->firstKept, L"call %ld: %.480ls", record_->callIndex, record_->current);
+    liveReferences_ = live;
 }
 
 void ClassFuzzer::Run(LONG first, LONG last) {

@@ -44,6 +44,7 @@ private:
     common::ComPtr<IDispatch> object_;
     std::vector<Method> methods_;
     std::vector<std::wstring> names_;
+    LONG liveReferences_ = 0;  // references to our objects held by the server after the last call
 };
 
 }  // namespace fuzz

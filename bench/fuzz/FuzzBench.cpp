@@ -188,6 +188,7 @@ struct Outcome {
     bool created = true;
     std::wstring policy;
     std::wstring firstBox;
+    std::wstring firstKept;
     std::vector<Finding> findings;
 };
 
@@ -262,6 +263,7 @@ Outcome RunClass(const wchar_t* progId, unsigned seed, LONG calls, DWORD hangSec
             out.gdiPer10k = Per10k(record->gdiObjects[0], record->gdiObjects[1], record->measuredCalls);
             out.userPer10k = Per10k(record->userObjects[0], record->userObjects[1], record->measuredCalls);
             out.kept = record->keptReferences;
+            out.firstKept = record->firstKept;
             ::UnmapViewOfFile(record);
             break;
         }
@@ -343,6 +345,8 @@ int wmain(int argc, wchar_t** argv) {
                          o.calls, o.seconds > 0 ? o.calls / o.seconds : 0.0, crashes, hangs, o.boxes,
                          Figure(o.heapPer10k, 0).c_str(), Figure(o.handlesPer10k, 1).c_str(),
                          Figure(o.gdiPer10k, 1).c_str(), Figure(o.userPer10k, 1).c_str(), o.kept);
+            if (o.kept)
+                findings.push_back(L"    seed " + std::to_wstring(seed) + L": first reference kept after " + o.firstKept);
             if (o.boxes)
                 findings.push_back(L"    seed " + std::to_wstring(seed) + L": first message box " + o.firstBox);
             for (int f = 0; f < kFamilyCount; ++f) families[f] += o.families[f];

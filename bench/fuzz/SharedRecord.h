@@ -42,6 +42,7 @@ struct SharedRecord {
     LONG gdiObjects[2];
     LONG userObjects[2];
     LONG keptReferences;      // references to our objects the server still holds at the end
+    wchar_t firstKept[512];   // the first call after which the server held one more of them
     wchar_t policy[2048];     // methods skipped and bounded for this class
 };
 

@@ -281,6 +281,26 @@ TEST(TypeLibrary, RejectedCallsKeepNeitherMemoryNorReferences) {
                                                    &wrongType, nullptr, nullptr, &argErr));
         EXPECT_EQ(0u, argErr);
     }
+    // A named argument for a parameter the positional ones already fill, next to an object
+    // the text parameter can't take: refused before the platform converts (and, refusing,
+    // keeps) anything; so is a name no parameter has.
+    auto reg = harness::Create(L"PebbleUtil.RegAccess");
+    ASSERT_TRUE(reg);
+    const DISPID createMl = harness::DispId(reg.get(), L"CreateMLSubKey");
+    for (DISPID name : {0, 1, 7}) {
+        VARIANT four[4];
+        for (VARIANT& v : four) ::VariantInit(&v);
+        V_VT(&four[0]) = VT_R8;  // named
+        V_VT(&four[1]) = VT_NULL;
+        four[2] = args[0];  // the object, as the value name
+        V_VT(&four[3]) = VT_BSTR;
+        V_BSTR(&four[3]) = text.get();
+        DISPID names[1] = {name};
+        DISPPARAMS byName = {four, names, 4, 1};
+        EXPECT_TRUE(FAILED(reg->Invoke(createMl, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &byName, nullptr,
+                                       nullptr, nullptr)))
+            << name;
+    }
     EXPECT_EQ(1, object.refs);
     // 300 leaked copies of the text would be about 40 MB.
     EXPECT_LT(PrivateBytes(), before + 4 * 1024 * 1024);
