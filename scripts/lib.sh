@@ -103,6 +103,9 @@ wine_env() {
   export HOME="$build/winehome"
   export WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d"
   unset DISPLAY WAYLAND_DISPLAY
+  # Wine names files on the host in the host locale's character set: outside UTF-8 (a bare
+  # C locale, as on many build machines) names outside ASCII cannot be created at all.
+  if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then export LC_ALL=C.UTF-8; fi
   mkdir -p "$HOME"
 }
 

@@ -3,6 +3,8 @@
 // Unicode names, SFX, links, encrypted), as the installer script calls the object. The
 // library checks every file's CRC32 or BLAKE2 itself, so S_OK means every file arrived
 // intact; names, sizes and contents are compared where libarchive's tests state them.
+// The PPMd/LZSS switching sample unpacks to 241 MB: the unpacking benchmark runs it, so that
+// a test run never waits on that much disk writing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -122,7 +124,6 @@ TEST_F(RealArchiveTest, Rar4ArchivesOfEveryKindUnpackByteExact) {
         {{L"test_read_format_rar_compress_normal.rar.uu"}, html, {L"testlink"}},
         {{L"test_read_format_rar_compress_best.rar.uu"}, html, {L"testlink"}},
         {{L"test_read_format_rar_multi_lzss_blocks.rar.uu"}, {{"multi_lzss_blocks_test.txt", 20131111, ""}}, {}},
-        {{L"test_read_format_rar_ppmd_lzss_conversion.rar.uu"}, {{"ppmd_lzss_conversion_test.txt", 241647978, ""}}, {}},
         {{L"test_read_format_rar_binary_data.rar.uu"},
          {{"LibarchiveAddingTest.odt", 32618, "PK"}, {"random_data.bin", 1048576, ""}},
          {}},
