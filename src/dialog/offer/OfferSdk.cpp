@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 
+#include "common/LibraryLoad.h"
 #include "dialog/offer/OfferSdkApi.h"
 
 namespace stagehand {
@@ -47,7 +48,7 @@ int OfferSdk::Init(const wchar_t* publisher, const wchar_t* key, const wchar_t* 
     if (!publisher || !key || !secret || !language) return kMissingArgument;
     if (IsLoaded()) return kAlreadyLoaded;
 
-    module_.reset(::LoadLibraryW(libraryPath && *libraryPath ? libraryPath : L"OCSetupHlp.dll"));
+    module_.reset(common::LoadLibraryAt(libraryPath && *libraryPath ? libraryPath : L"OCSetupHlp.dll"));
     if (!module_) return kLoadFailed;
 
     auto loadOpenCandy = Lookup<offersdk::LoadOpenCandyDllFn>(offersdk::kLoadOpenCandyDll);

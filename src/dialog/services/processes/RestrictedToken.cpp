@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/DebugLog.h"
+#include "common/LibraryLoad.h"
 
 namespace {
 // "<what> Error: 0x<code>" and a line break, as one message.
@@ -59,7 +60,7 @@ void RestrictedToken::Build() noexcept {
         TokenError("CreateRestrictedToken", ::GetLastError());
 
     // Looked up at run time: the call is not present on every system.
-    common::UniqueModule advapi(::LoadLibraryW(L"advapi32.dll"));
+    common::UniqueModule advapi(common::LoadSystemLibrary(L"advapi32.dll"));
     auto impersonate = advapi ? reinterpret_cast<ImpersonateFn>(reinterpret_cast<void*>(
                                     ::GetProcAddress(advapi.get(), "ImpersonateLoggedOnUser")))
                               : nullptr;

@@ -4,6 +4,7 @@
 
 #include "common/CriticalSection.h"
 #include "common/Handle.h"
+#include "common/LibraryLoad.h"
 
 namespace stagehand {
 
@@ -49,7 +50,7 @@ const ProgramsWindowRefresher::Titles& ProgramsWindowRefresher::CachedTitles() {
     common::ScopedLock hold(lock);
     if (!loaded) {
         // Only strings are read, so the library is mapped as data: none of its code runs.
-        common::UniqueModule respack(::LoadLibraryExW(L".\\bin\\Respack.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        common::UniqueModule respack(common::LoadLibraryAt(L".\\bin\\Respack.dll", LOAD_LIBRARY_AS_DATAFILE));
         titles.addRemove = LoadTitle(respack.get(), kAddRemoveTitleId, L"Add or Remove Programs");
         titles.programs = LoadTitle(respack.get(), kProgramsTitleId, L"Control Panel\\Programs and Features");
         loaded = true;

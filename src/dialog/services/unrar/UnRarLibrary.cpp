@@ -1,5 +1,7 @@
 #include "dialog/services/unrar/UnRarLibrary.h"
 
+#include "common/LibraryLoad.h"
+
 namespace unrar {
 
 namespace {
@@ -16,7 +18,7 @@ DWORD Library::Bind(const wchar_t* path) noexcept {
     SetCallback = nullptr;
     ProcessFileW = nullptr;
     CloseArchive = nullptr;
-    module_.reset(::LoadLibraryW(path));
+    module_.reset(common::LoadLibraryAt(path));
     if (!module_) {
         DWORD error = ::GetLastError();
         return error != ERROR_SUCCESS ? error : ERROR_MOD_NOT_FOUND;

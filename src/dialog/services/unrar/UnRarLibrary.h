@@ -18,8 +18,10 @@ inline bool IsDirectory(const RARHeaderData& h) noexcept {
 // The loaded library and its entry points.
 class Library {
 public:
-    // Loads `path` and looks up the five entry points. Returns ERROR_SUCCESS, or the
-    // Win32 error of the failed load or lookup (the library is then not held).
+    // Loads `path` (relative to the current folder, made absolute first so that no other
+    // folder of the DLL search order supplies it) and looks up the five entry points.
+    // Returns ERROR_SUCCESS, or the Win32 error of the failed load or lookup (the library
+    // is then not held).
     DWORD Bind(const wchar_t* path) noexcept;
 
     RAROpenArchiveExFn OpenArchiveEx = nullptr;

@@ -41,6 +41,31 @@ TEST_F(UnRarTest, MissingLibraryReportsModuleNotFound) {
     EXPECT_FALSE(harness::FileExists(dir_ / L"a"));
 }
 
+TEST_F(UnRarTest, LibraryComesFromTheCurrentFolderNeverFromTheSearchPath) {
+    // A library planted under the same relative name in a folder of PATH, which the DLL
+    // search order of a relative path would reach.
+    harness::TempDir planted(L"planted");
+    ASSERT_TRUE(::CreateDirectoryW((planted / L"bin").c_str(), nullptr));
+    harness::CopyFileOrThrow(harness::Join(harness::BinDir(), L"unrar_standin.dll"), planted / L"bin\\UnRAR.dll");
+    std::vector<wchar_t> path(32767);
+    const DWORD n = ::GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size()));
+    ASSERT_TRUE(n > 0 && n < path.size());
+    const std::wstring savedPath(path.data(), n);
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"PATH", (planted.path() + L";" + savedPath).c_str()));
+    ASSERT_TRUE(::DeleteFileW((dir_ / L"bin\\UnRAR.dll").c_str()));
+
+    std::wstring arc = Archive(L"a.rar", "file a 10\n");
+    EXPECT_HR(HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND), Unpack(arc, dir_.path()));
+    EXPECT_FALSE(harness::FileExists(arc + L".log")) << "the planted library was called";
+    EXPECT_FALSE(harness::FileExists(dir_ / L"a"));
+
+    // The installer's own copy is used, found through the current folder as before.
+    InstallLibrary(L"unrar_standin.dll");
+    EXPECT_HR(S_OK, Unpack(arc, dir_.path()));
+    EXPECT_EQ(10u, harness::ReadFile(dir_ / L"a").size());
+    ::SetEnvironmentVariableW(L"PATH", savedPath.c_str());
+}
+
 TEST_F(UnRarTest, MissingEntryPointReportsProcNotFound) {
     InstallLibrary(L"unrar_standin_noproc.dll");
     harness::DebugCapture debug;
