@@ -6,27 +6,27 @@ namespace fuzz {
 
 namespace {
 
-const wchar_t kWaitsForUser[] = L"waits for the user";
+const wchar_t kAnswered[] = L"shows a box or dialog: answered by the bench as soon as it is up";
 const wchar_t kPrograms[] = L"starts programs: absent ones only";
 const wchar_t kFiles[] = L"writes files: the scratch folder only";
 const wchar_t kRegistry[] = L"writes the registry: the scratch branch and relative names only";
 const wchar_t kSmall[] = L"sleeps or sizes: small numbers only";
 
 const MethodPolicy kPolicies[] = {
-    {L"Stagehand.InstallDlgCtl", L"DisplayError", nullptr, kWaitsForUser},
-    {L"Stagehand.InstallDlgCtl", L"DisplayErrorYN", nullptr, kWaitsForUser},
-    {L"Stagehand.InstallDlgCtl", L"DisplayErrorString", nullptr, kWaitsForUser},
-    {L"Stagehand.InstallDlgCtl", L"DisplayWarning", nullptr, kWaitsForUser},
-    {L"Stagehand.InstallDlgCtl", L"DisplayErrorRetryCancel", nullptr, kWaitsForUser},
+    {L"Stagehand.InstallDlgCtl", L"DisplayError", L"", kAnswered},
+    {L"Stagehand.InstallDlgCtl", L"DisplayErrorYN", L"", kAnswered},
+    {L"Stagehand.InstallDlgCtl", L"DisplayErrorString", L"", kAnswered},
+    {L"Stagehand.InstallDlgCtl", L"DisplayWarning", L"", kAnswered},
+    {L"Stagehand.InstallDlgCtl", L"DisplayErrorRetryCancel", L"", kAnswered},
     {L"Stagehand.InstallDlgCtl", L"WaitOnClose", nullptr, L"waits until the window closes"},
-    {L"Stagehand.InstallDlgCtl", L"Navigate", nullptr, L"waits for a page the platform's browser never completes"},
-    {L"Stagehand.InstallDlgCtl", L"NavigateQ", nullptr, L"waits for a page the platform's browser never completes"},
+    {L"Stagehand.InstallDlgCtl", L"Navigate", nullptr, L"waits for the page: the page-script row navigates to a real one"},
+    {L"Stagehand.InstallDlgCtl", L"NavigateQ", nullptr, L"waits for the page: the page-script row navigates to a real one"},
     {L"Stagehand.InstallDlgCtl", L"SendQDownloadMsg", nullptr, L"broadcasts to every window of the machine"},
     {L"Stagehand.InstallDlgCtl", L"Create", L"wwn", kSmall},
     {L"Stagehand.InstallDlgCtl", L"SetSize", L"ww", kSmall},
     {L"Stagehand.InstallDlgCtl", L"InitializeCandy", L"a", L"loads a library: absent ones only"},
     {L"Stagehand.InstallDlgCtl", L"InitFrame", L"s", L"reads a skin folder: the scratch folder only"},
-    {L"DOZUvidaruve.StateCtrl", L"DisplayFolderChooser", nullptr, kWaitsForUser},
+    {L"DOZUvidaruve.StateCtrl", L"DisplayFolderChooser", L"", kAnswered},
     {L"PebbleUtil.ProcessMgr", L"Exec", L"aaffs", kPrograms},
     {L"PebbleUtil.ProcessMgr", L"ExecLow", L"aas", kPrograms},
     {L"PebbleUtil.ProcessMgr", L"CreateLUAProcess", L"aaffs", kPrograms},

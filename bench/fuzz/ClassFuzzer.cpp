@@ -1,7 +1,5 @@
 #include "ClassFuzzer.h"
 
-#include <psapi.h>
-
 #include <algorithm>
 #include <cwchar>
 
@@ -90,18 +88,6 @@ HRESULT ClassFuzzer::Setup() {
 
 void ClassFuzzer::Describe(const std::wstring& text) {
     wcsncpy_s(record_->current, text.c_str(), _TRUNCATE);
-}
-
-void ClassFuzzer::Sample(int slot) {
-    PROCESS_MEMORY_COUNTERS_EX memory = {};
-    memory.cb = sizeof memory;
-    if (::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                               sizeof memory))
-        record_->privateBytes[slot] = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
-    DWORD handles = 0;
-    if (::GetProcessHandleCount(::GetCurrentProcess(), &handles)) record_->handles[slot] = LONG(handles);
-    record_->gdiObjects[slot] = LONG(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));
-    record_->userObjects[slot] = LONG(::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS));
 }
 
 void ClassFuzzer::CallGetIDsOfNames(bool execute) {
@@ -226,13 +212,13 @@ void ClassFuzzer::Run(LONG first, LONG last) {
         if (!execute) continue;
         ++record_->calls;
         if (i - first + 1 == warmUp) {
-            Sample(0);
+            SampleProcess(record_, 0);
             sampledAt = i;
         }
     }
     ::QueryPerformanceCounter(&end);
     record_->seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-    Sample(1);
+    SampleProcess(record_, 1);
     record_->measuredCalls = sampledAt ? last - sampledAt : 0;
     Describe(L"(releasing the object)");
     object_.reset();

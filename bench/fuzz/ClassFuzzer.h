@@ -34,7 +34,6 @@ private:
 
     void CallGetIDsOfNames(bool execute);
     void CallInvoke(bool execute);
-    void Sample(int slot);
     void Describe(const std::wstring& text);
 
     std::wstring progId_;

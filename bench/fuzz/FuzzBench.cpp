@@ -23,6 +23,7 @@
 
 #include "CallPolicy.h"
 #include "ClassFuzzer.h"
+#include "PageFuzzer.h"
 #include "SharedRecord.h"
 #include "common/Handle.h"
 
@@ -34,6 +35,7 @@ const wchar_t* const kClasses[] = {
     L"Stagehand.InstallDlgCtl", L"DOZUvidaruve.StateCtrl", L"PebbleUtil.ProcessMgr",
     L"PebbleUtil.ShellCtl",     L"PebbleUtil.RegAccess",   L"PebbleUtil.UnRar",
     L"PebbleUtil.CookieCtl",    L"browserprobe.ChromeCompatibilityChecker", L"toolbarprobe.gtb",
+    PageFuzzer::kName,
 };
 const wchar_t kScratchKey[] = L"Software\\StagehandFuzz";
 const DWORD kCrashExit = 0xC0DEFA11;
@@ -59,30 +61,44 @@ void OnTerminate() {
     ::TerminateProcess(::GetCurrentProcess(), kCrashExit);
 }
 
-// Closes every message box this process shows, counting them: a box in a robustness
-// run is a call that waits for a user.
+const wchar_t kAnsweredProp[] = L"StagehandFuzzAnswered";
+
+// Counts a message box or dialog the first time it is seen, and closes it: a box in a
+// robustness run is a call that waits for a user.
+void AnswerBox(HWND w) {
+    if (!::GetPropW(w, kAnsweredProp)) {
+        ::SetPropW(w, kAnsweredProp, reinterpret_cast<HANDLE>(1));
+        if (::InterlockedIncrement(&g_record->boxes) == 1) {
+            wchar_t text[200] = L"";
+            HWND label = ::FindWindowExW(w, nullptr, L"Static", nullptr);
+            while (label && ::GetWindowTextLengthW(label) == 0) label = ::FindWindowExW(w, label, L"Static", nullptr);
+            if (label) ::GetWindowTextW(label, text, 200);
+            swprintf_s(g_record->firstBox, L"\"%ls\" during %.300ls", text, g_record->current);
+        }
+    }
+    for (WPARAM button : {IDCANCEL, IDNO, IDOK}) ::PostMessageW(w, WM_COMMAND, button, 0);
+}
+
+// Boxes of the calling thread are answered as soon as they become active, so methods that
+// show one (messages, the folder chooser, the shell's own error boxes) cost no waiting.
+LRESULT CALLBACK AnswerAtOnce(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        wchar_t cls[16] = L"";
+        HWND w = reinterpret_cast<HWND>(wParam);
+        if (::GetClassNameW(w, cls, 16) == 6 && std::wcscmp(cls, L"#32770") == 0) AnswerBox(w);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Boxes of the process's other threads (the window's UI thread, the servers' own) are
+// looked for every 200 ms.
 DWORD WINAPI AnswerBoxes(void* stop) {
-    std::vector<HWND> seen;
     while (::WaitForSingleObject(stop, 200) == WAIT_TIMEOUT) {
         HWND w = nullptr;
         while ((w = ::FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr) {
             DWORD pid = 0;
             ::GetWindowThreadProcessId(w, &pid);
-            if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(w)) continue;
-            bool known = false;
-            for (HWND s : seen) known = known || s == w;
-            if (!known) {
-                seen.push_back(w);
-                if (::InterlockedIncrement(&g_record->boxes) == 1) {
-                    wchar_t text[200] = L"";
-                    HWND label = ::FindWindowExW(w, nullptr, L"Static", nullptr);
-                    while (label && ::GetWindowTextLengthW(label) == 0)
-                        label = ::FindWindowExW(w, label, L"Static", nullptr);
-                    if (label) ::GetWindowTextW(label, text, 200);
-                    swprintf_s(g_record->firstBox, L"\"%ls\" during %.300ls", text, g_record->current);
-                }
-            }
-            for (WPARAM button : {IDCANCEL, IDNO, IDOK}) ::PostMessageW(w, WM_COMMAND, button, 0);
+            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(w)) AnswerBox(w);
         }
     }
     return 0;
@@ -151,14 +167,25 @@ int RunChild(const wchar_t* progId, unsigned seed, LONG first, LONG last, const 
     ::SetCurrentDirectoryW(pool.scratch.c_str());
     wcsncpy_s(g_record->policy, DescribePolicies(progId).c_str(), _TRUNCATE);
 
-    ClassFuzzer fuzzer(progId, seed, g_record, pool);
-    HRESULT hr = fuzzer.Setup();
-    if (FAILED(hr)) {
-        swprintf_s(g_record->current, L"cannot create %ls or read its methods: 0x%08lX", progId, hr);
-        RemovePool(pool);
-        ::TerminateProcess(::GetCurrentProcess(), 2);
+    HHOOK hook = ::SetWindowsHookExW(WH_CBT, AnswerAtOnce, nullptr, ::GetCurrentThreadId());
+
+    auto fuzz = [&](auto& fuzzer) {
+        HRESULT hr = fuzzer.Setup();
+        if (FAILED(hr)) {
+            swprintf_s(g_record->current, L"cannot create %ls or read its methods: 0x%08lX", progId, hr);
+            RemovePool(pool);
+            ::TerminateProcess(::GetCurrentProcess(), 2);
+        }
+        fuzzer.Run(first, last);
+    };
+    if (std::wcscmp(progId, PageFuzzer::kName) == 0) {
+        PageFuzzer fuzzer(seed, g_record, pool.scratch);
+        fuzz(fuzzer);
+    } else {
+        ClassFuzzer fuzzer(progId, seed, g_record, pool);
+        fuzz(fuzzer);
     }
-    fuzzer.Run(first, last);
+    if (hook) ::UnhookWindowsHookEx(hook);
     g_record->finished = 1;
     ::SetEvent(stop.get());
     ::WaitForSingleObject(answerer.get(), 2000);
@@ -185,6 +212,8 @@ struct Outcome {
     double heapPer10k = std::numeric_limits<double>::quiet_NaN(), handlesPer10k = heapPer10k, gdiPer10k = heapPer10k,
            userPer10k = heapPer10k;
     LONG kept = 0;
+    bool keptCounted = true;
+    LONG scriptErrors = 0;
     bool created = true;
     std::wstring policy;
     std::wstring firstBox;
@@ -224,7 +253,7 @@ Outcome RunClass(const wchar_t* progId, unsigned seed, LONG calls, DWORD hangSec
             out.created = false;
             return out;
         }
-        std::wstring command = L"\"" + std::wstring(self) + L"\" --child " + progId + L" " + std::to_wstring(seed) +
+        std::wstring command = L"\"" + std::wstring(self) + L"\" --child \"" + progId + L"\" " + std::to_wstring(seed) +
                                L" " + std::to_wstring(first) + L" " + std::to_wstring(calls) + L" " + name;
         STARTUPINFOW si = {sizeof si};
         PROCESS_INFORMATION pi = {};
@@ -263,7 +292,10 @@ Outcome RunClass(const wchar_t* progId, unsigned seed, LONG calls, DWORD hangSec
             out.gdiPer10k = Per10k(record->gdiObjects[0], record->gdiObjects[1], record->measuredCalls);
             out.userPer10k = Per10k(record->userObjects[0], record->userObjects[1], record->measuredCalls);
             out.kept = record->keptReferences;
+            out.keptCounted = !record->keptNotCounted;
             out.firstKept = record->firstKept;
+            out.scriptErrors = record->scriptErrors;
+            if (record->pageFailures) out.findings.push_back({L"page", record->callIndex, record->current});
             ::UnmapViewOfFile(record);
             break;
         }
@@ -336,15 +368,20 @@ int wmain(int argc, wchar_t** argv) {
             }
             LONG crashes = 0, hangs = 0;
             for (const auto& f : o.findings) {
-                (f.what == L"hang" ? hangs : crashes) += 1;
+                if (f.what != L"page") (f.what == L"hang" ? hangs : crashes) += 1;
                 findings.push_back(L"    seed " + std::to_wstring(seed) + L" call " + std::to_wstring(f.call) + L": " +
                                    f.what + L" in " + f.description);
             }
-            if (crashes || hangs || o.kept) exitCode = exitCode ? exitCode : 1;
-            std::wprintf(L"%-40ls %5u %7ld %8.0f %7ld %5ld %5ld %9ls %8ls %6ls %6ls %4ld\n", progId.c_str(), seed,
+            if (crashes || hangs || o.kept || o.findings.size() > size_t(crashes + hangs))
+                exitCode = exitCode ? exitCode : 1;
+            std::wprintf(L"%-40ls %5u %7ld %8.0f %7ld %5ld %5ld %9ls %8ls %6ls %6ls %4ls\n", progId.c_str(), seed,
                          o.calls, o.seconds > 0 ? o.calls / o.seconds : 0.0, crashes, hangs, o.boxes,
                          Figure(o.heapPer10k, 0).c_str(), Figure(o.handlesPer10k, 1).c_str(),
-                         Figure(o.gdiPer10k, 1).c_str(), Figure(o.userPer10k, 1).c_str(), o.kept);
+                         Figure(o.gdiPer10k, 1).c_str(), Figure(o.userPer10k, 1).c_str(),
+                         o.keptCounted ? std::to_wstring(o.kept).c_str() : L"n/a");
+            if (o.scriptErrors)
+                findings.push_back(L"    seed " + std::to_wstring(seed) + L": " + std::to_wstring(o.scriptErrors) +
+                                   L" calls threw in the page (refused names, arguments or property use)");
             if (o.kept)
                 findings.push_back(L"    seed " + std::to_wstring(seed) + L": first reference kept after " + o.firstKept);
             if (o.boxes)

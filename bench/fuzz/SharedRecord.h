@@ -44,6 +44,13 @@ struct SharedRecord {
     LONG keptReferences;      // references to our objects the server still holds at the end
     wchar_t firstKept[512];   // the first call after which the server held one more of them
     wchar_t policy[2048];     // methods skipped and bounded for this class
+    LONG keptNotCounted;      // the calls passed none of our objects: keptReferences means nothing
+    LONG scriptErrors;        // page script: calls that threw in the page
+    LONG pageFailures;        // page script: batches the page did not run to their end
 };
+
+// Samples the process's private bytes, handles, GDI and USER objects into slot 0
+// (after the warm-up) or 1 (at the end).
+void SampleProcess(SharedRecord* record, int slot);
 
 }  // namespace fuzz
