@@ -5,6 +5,7 @@
 
 #include "CallPolicy.h"
 #include "CountingObject.h"
+#include "GrowthMeter.h"
 #include "common/Bstr.h"
 #include "common/Handle.h"
 
@@ -82,6 +83,16 @@ HRESULT ClassFuzzer::Setup() {
             if (std::find(names_.begin(), names_.end(), name.c_str()) == names_.end()) names_.push_back(name.c_str());
         }
         info->ReleaseFuncDesc(f);
+    }
+    // FUZZ_SKIP=Name,Name leaves methods out, to tell which one a growth comes from.
+    wchar_t skip[1024] = L"";
+    if (::GetEnvironmentVariableW(L"FUZZ_SKIP", skip, 1024) < 1024) {
+        const std::wstring list = L"," + std::wstring(skip) + L",";
+        methods_.erase(std::remove_if(methods_.begin(), methods_.end(),
+                                      [&](const Method& m) {
+                                          return list.find(L"," + m.name + L",") != std::wstring::npos;
+                                      }),
+                       methods_.end());
     }
     return methods_.empty() ? TYPE_E_ELEMENTNOTFOUND : S_OK;
 }
@@ -199,11 +210,10 @@ void ClassFuzzer::CallInvoke(bool execute) {
 }
 
 void ClassFuzzer::Run(LONG first, LONG last) {
-    const LONG warmUp = std::min<LONG>(1000, std::max<LONG>(1, (last - first + 1) / 10));
+    GrowthMeter growth(first, last);
     LARGE_INTEGER frequency, start, end;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
-    LONG sampledAt = 0;
     for (LONG i = 1; i <= last; ++i) {
         const bool execute = i >= first;
         if (execute) record_->callIndex = i;
@@ -211,15 +221,11 @@ void ClassFuzzer::Run(LONG first, LONG last) {
         else CallInvoke(execute);
         if (!execute) continue;
         ++record_->calls;
-        if (i - first + 1 == warmUp) {
-            SampleProcess(record_, 0);
-            sampledAt = i;
-        }
+        growth.AfterCall(i);
     }
     ::QueryPerformanceCounter(&end);
     record_->seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-    SampleProcess(record_, 1);
-    record_->measuredCalls = sampledAt ? last - sampledAt : 0;
+    growth.Finish(record_);
     Describe(L"(releasing the object)");
     object_.reset();
     ::CoFreeUnusedLibraries();

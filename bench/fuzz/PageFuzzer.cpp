@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "GrowthMeter.h"
 #include "common/Bstr.h"
 #include "common/Handle.h"
 #include "common/Variant.h"
@@ -187,11 +188,10 @@ LONG PageFuzzer::Batch(LONG first, LONG count) {
 }
 
 void PageFuzzer::Run(LONG first, LONG last) {
-    const LONG warmUp = std::min<LONG>(1000, std::max<LONG>(kBatch, (last - first + 1) / 10));
+    GrowthMeter growth(first, last);
     LARGE_INTEGER frequency, start, end;
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
-    LONG sampledAt = 0;
     for (LONG i = first; i <= last; i += kBatch) {
         const LONG count = std::min<LONG>(kBatch, last - i + 1);
         record_->callIndex = i;
@@ -205,15 +205,11 @@ void PageFuzzer::Run(LONG first, LONG last) {
         }
         record_->calls += count;
         record_->callIndex = i + count - 1;
-        if (!sampledAt && i + count - first >= warmUp) {
-            SampleProcess(record_, 0);
-            sampledAt = i + count - 1;
-        }
+        for (LONG k = i; k < i + count; ++k) growth.AfterCall(k);
     }
     ::QueryPerformanceCounter(&end);
     record_->seconds = double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
-    SampleProcess(record_, 1);
-    record_->measuredCalls = sampledAt ? record_->callIndex - sampledAt : 0;
+    growth.Finish(record_);
     record_->keptNotCounted = 1;  // the arguments are the page's own objects
     Describe(L"(closing the window)");
     CallByName(control_.get(), L"Quit", {});

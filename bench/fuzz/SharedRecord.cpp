@@ -1,7 +1,5 @@
 #include "SharedRecord.h"
 
-#include <psapi.h>
-
 namespace fuzz {
 
 const wchar_t* FamilyName(int family) {
@@ -25,18 +23,6 @@ int FamilyOf(HRESULT hr) {
     default: break;
     }
     return HRESULT_FACILITY(hr) == FACILITY_WIN32 ? kWin32 : kOtherError;
-}
-
-void SampleProcess(SharedRecord* record, int slot) {
-    PROCESS_MEMORY_COUNTERS_EX memory = {};
-    memory.cb = sizeof memory;
-    if (::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                               sizeof memory))
-        record->privateBytes[slot] = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
-    DWORD handles = 0;
-    if (::GetProcessHandleCount(::GetCurrentProcess(), &handles)) record->handles[slot] = LONG(handles);
-    record->gdiObjects[slot] = LONG(::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS));
-    record->userObjects[slot] = LONG(::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS));
 }
 
 }  // namespace fuzz

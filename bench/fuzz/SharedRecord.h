@@ -35,7 +35,7 @@ struct SharedRecord {
     LONG boxes;               // message boxes the child's answerer had to close
     wchar_t firstBox[512];    // the call in progress when the first box was seen, and its text
     double seconds;
-    // Measured after the warm-up and at the end, over measuredCalls calls.
+    // Floors after the warm-up and at the end, measuredCalls calls apart (GrowthMeter).
     LONG measuredCalls;
     LONGLONG privateBytes[2];
     LONG handles[2];
@@ -48,9 +48,5 @@ struct SharedRecord {
     LONG scriptErrors;        // page script: calls that threw in the page
     LONG pageFailures;        // page script: batches the page did not run to their end
 };
-
-// Samples the process's private bytes, handles, GDI and USER objects into slot 0
-// (after the warm-up) or 1 (at the end).
-void SampleProcess(SharedRecord* record, int slot);
 
 }  // namespace fuzz
