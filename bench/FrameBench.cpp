@@ -1,5 +1,6 @@
-// Sizes of the shipped binaries, and the cost of a late-bound call through stagehand's
-// type-library dispatch against the same call on Wine's Scripting.Dictionary.
+// Sizes of the shipped binaries against their goals, and the cost of a late-bound call
+// through stagehand's type-library dispatch against the same call on Wine's
+// Scripting.Dictionary.
 #include <windows.h>
 #include <ole2.h>
 
@@ -45,24 +46,48 @@ double TimeCalls(const wchar_t* progId, const wchar_t* method, WORD flags) {
     return Seconds(a, b);
 }
 
+// A shipped binary and the size it should stay within (0: reported only).
+struct SizeGoal {
+    const wchar_t* name;
+    DWORD goal;
+};
+
+// Sizes of the stripped release binaries beside this program, each against its goal as
+// size/goal (at most 1.00 meets it). UnRAR.dll is third-party code built as its own
+// project file says: reported without a goal. Goals missed are counted in the table;
+// the exit code stays 0 (the bench asserts nothing).
 void PrintSizes() {
     wchar_t exe[MAX_PATH];
     DWORD n = ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return;
     wchar_t* slash = wcsrchr(exe, L'\\');
     if (!slash) return;
-    const wchar_t* binaries[] = {L"ignition.exe",    L"stagehand.dll",   L"ZOZuzirorirPaths.dll", L"browserprobe.dll",
-                                 L"toolbarprobe.dll", L"suitebridge.dll", L"UnRAR.dll"};
-    std::printf("binary sizes:\n");
-    for (const wchar_t* b : binaries) {
+    const SizeGoal binaries[] = {{L"ignition.exe", 40 * 1024},     {L"stagehand.dll", 400 * 1024},
+                                 {L"ZOZuzirorirPaths.dll", 0},     {L"browserprobe.dll", 64 * 1024},
+                                 {L"toolbarprobe.dll", 64 * 1024}, {L"suitebridge.dll", 32 * 1024},
+                                 {L"UnRAR.dll", 0}};
+    std::printf("binary sizes against their goals:\n");
+    std::printf("  %-22s %10s %10s %7s\n", "binary", "bytes", "goal", "ratio");
+    int missed = 0;
+    for (const SizeGoal& b : binaries) {
         wchar_t path[MAX_PATH];
-        std::swprintf(path, MAX_PATH, L"%.*ls\\%ls", static_cast<int>(slash - exe), exe, b);
+        std::swprintf(path, MAX_PATH, L"%.*ls\\%ls", static_cast<int>(slash - exe), exe, b.name);
         WIN32_FILE_ATTRIBUTE_DATA fa;
-        if (::GetFileAttributesExW(path, GetFileExInfoStandard, &fa))
-            std::printf("  %-22ls %8lu bytes\n", b, fa.nFileSizeLow);
-        else
-            std::printf("  %-22ls (not built)\n", b);
+        if (!::GetFileAttributesExW(path, GetFileExInfoStandard, &fa)) {
+            std::printf("  %-22ls (not built)\n", b.name);
+            continue;
+        }
+        const DWORD size = fa.nFileSizeLow;
+        if (b.goal == 0) {
+            std::printf("  %-22ls %10lu %10s %7s\n", b.name, static_cast<unsigned long>(size), "-", "-");
+            continue;
+        }
+        const double ratio = double(size) / double(b.goal);
+        if (size > b.goal) ++missed;
+        std::printf("  %-22ls %10lu %10lu %7.2f%s\n", b.name, static_cast<unsigned long>(size),
+                    static_cast<unsigned long>(b.goal), ratio, size > b.goal ? "  over" : "");
     }
+    std::printf("  goals met: %s (%d over)\n", missed ? "no" : "all", missed);
 }
 
 }  // namespace

@@ -57,3 +57,12 @@ function(product_idl idl)
     COMMENT "widl ${name}.idl")
   set(${name}_IDL_OUTPUTS ${dir}/${name}.tlb ${dir}/${name}.h ${dir}/${name}_i.c PARENT_SCOPE)
 endfunction()
+
+# product_code(<target>...): compile options for shipped C++ code. Without run-time type
+# information: the code uses neither dynamic_cast nor typeid (exceptions still match by
+# type), so no type descriptor and name is stored for every polymorphic class.
+function(product_code)
+  foreach(target ${ARGN})
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
+  endforeach()
+endfunction()

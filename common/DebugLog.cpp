@@ -1,8 +1,8 @@
 #include "common/DebugLog.h"
 
+#include "common/Format.h"
 #include "common/TextConvert.h"
 
-#include <cstdio>
 #include <cwchar>
 
 namespace common {
@@ -12,7 +12,7 @@ void DebugOut(const wchar_t* text) noexcept { ::OutputDebugStringW(text ? text :
 
 std::string Hex(DWORD value) {
     char buf[16];
-    std::snprintf(buf, sizeof buf, "%lx", static_cast<unsigned long>(value));
+    FormatText(buf, sizeof buf, "%lx", static_cast<unsigned long>(value));
     return buf;
 }
 
@@ -24,7 +24,7 @@ std::string ErrorSuffix(DWORD code) { return " Error: 0x" + Hex(code); }
 
 void DebugErrorSuffix(DWORD code) noexcept {
     char buf[24];
-    std::snprintf(buf, sizeof buf, " Error: 0x%lx", static_cast<unsigned long>(code));
+    FormatText(buf, sizeof buf, " Error: 0x%lx", static_cast<unsigned long>(code));
     ::OutputDebugStringA(buf);
 }
 
@@ -40,7 +40,7 @@ void DebugError(const wchar_t* text, DWORD code) noexcept {
     try {
         std::wstring s(text ? text : L"");
         wchar_t buf[16];
-        std::swprintf(buf, 16, L"%lx", static_cast<unsigned long>(code));
+        FormatText(buf, 16, L"%lx", static_cast<unsigned long>(code));
         s += L" Error: 0x";
         s += buf;
         ::OutputDebugStringW(s.c_str());

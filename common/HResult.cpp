@@ -1,6 +1,6 @@
 #include "common/HResult.h"
 
-#include <cstdio>
+#include "common/Format.h"
 
 namespace common {
 
@@ -12,7 +12,7 @@ void LogFailure(const char* file, int line, HRESULT hr) noexcept {
     (void)hr;
 #else
     char buf[300];
-    std::snprintf(buf, sizeof buf, "%s(%d): HRESULT 0x%08lx\n", file, line, static_cast<unsigned long>(hr));
+    FormatText(buf, sizeof buf, "%s(%d): HRESULT 0x%08lx\n", file, line, static_cast<unsigned long>(hr));
     ::OutputDebugStringA(buf);
 #endif
 }

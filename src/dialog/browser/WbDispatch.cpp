@@ -1,8 +1,8 @@
 #include "dialog/browser/WbDispatch.h"
 
-#include <cstdio>
 #include <new>
 
+#include "common/Format.h"
 #include "common/DebugLog.h"
 #include "dialog/browser/BrowserHost.h"
 
@@ -84,7 +84,7 @@ STDMETHODIMP WbDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
     }
     // Property reads land here too, among them the browser's ambient-property requests.
     char line[64];
-    std::snprintf(line, sizeof line, "dispIdMember 0x%lx not handled \n", static_cast<unsigned long>(id));
+    common::FormatText(line, sizeof line, "dispIdMember 0x%lx not handled \n", static_cast<unsigned long>(id));
     common::DebugOut(line);
     return DISP_E_UNKNOWNLCID;
 }

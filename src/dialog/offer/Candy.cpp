@@ -1,10 +1,10 @@
 #include "dialog/offer/Candy.h"
 
-#include <cstdio>
 #include <cwchar>
 #include <initializer_list>
 #include <string>
 
+#include "common/Format.h"
 #include "common/DebugLog.h"
 #include "dialog/offer/OfferSdkApi.h"
 
@@ -29,7 +29,7 @@ void DebugWide(std::initializer_list<const wchar_t*> pieces) noexcept {
 
 // A number in hexadecimal the way a stream with showbase writes it: "0x1", but "0".
 void HexWithBase(wchar_t* buffer, size_t size, long value) noexcept {
-    std::swprintf(buffer, size, L"%#lx", static_cast<unsigned long>(value));
+    common::FormatText(buffer, size, L"%#lx", static_cast<unsigned long>(value));
 }
 
 // A copy of a BSTR that keeps its length; a null BSTR stays null.
@@ -106,7 +106,7 @@ bool Candy::Initialize(BSTR libraryPath) noexcept {
     m_haveOffer = m_canAbort = (result == OfferSdk::kOk);
 
     wchar_t code[16];
-    std::swprintf(code, 16, L"%d", result);
+    common::FormatText(code, 16, L"%d", result);
     DebugWide({L"Candy::Initialize(", path.c_str(), L") returned ", code, L"\n"});
     return m_haveOffer;
 }
@@ -137,7 +137,7 @@ bool Candy::ShowOffer(int x, int y) noexcept {
     m_showedOffer = (m_sdk.RunDialog(m_offerWnd, x, y) == OfferSdk::kOk);
 
     char text[128];
-    std::snprintf(text, sizeof text, "Candy::ShowOffer called - show offer at x: %d y: %d Returned: %#x", x, y,
+    common::FormatText(text, sizeof text, "Candy::ShowOffer called - show offer at x: %d y: %d Returned: %#x", x, y,
                   m_showedOffer ? 1u : 0u);
     common::DebugOut(text);
     if (m_offerWnd) ::ShowWindow(m_offerWnd, SW_SHOWNORMAL);
@@ -169,7 +169,7 @@ bool Candy::CheckOffer() noexcept {
 int Candy::GetOfferState() noexcept {
     int state = (m_optionsSet && m_haveOffer && m_showedOffer) ? m_sdk.GetOfferState() : -2;
     char text[64];
-    std::snprintf(text, sizeof text, "Candy::GetOfferState returned %#lx", static_cast<unsigned long>(state));
+    common::FormatText(text, sizeof text, "Candy::GetOfferState returned %#lx", static_cast<unsigned long>(state));
     common::DebugOut(text);
     return state;
 }

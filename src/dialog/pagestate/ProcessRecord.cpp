@@ -1,10 +1,9 @@
 #include "dialog/pagestate/ProcessRecord.h"
 
-#include <cstdio>
-
 #include "common/Bstr.h"
 #include "common/ComPtr.h"
 #include "common/DebugLog.h"
+#include "common/Format.h"
 #include "common/HResult.h"
 #include "common/Variant.h"
 
@@ -53,7 +52,7 @@ HRESULT ReadProperty(IDispatch* object, BSTR name, VARIANT* value) {
 
 std::wstring Decimal(LONG value) {
     wchar_t text[16];
-    std::swprintf(text, sizeof text / sizeof text[0], L"%d", static_cast<int>(value));
+    common::FormatText(text, sizeof text / sizeof text[0], L"%d", static_cast<int>(value));
     return text;
 }
 

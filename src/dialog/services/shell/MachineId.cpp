@@ -5,9 +5,9 @@
 #include <wincrypt.h>
 #include <cpuid.h>
 
-#include <cstdio>
 #include <cstring>
 
+#include "common/Format.h"
 #include "common/Handle.h"
 
 namespace stagehand {
@@ -89,7 +89,7 @@ bool MachineId::WindowsVolumeBlock(Block& block) const noexcept {
     DWORD serial = 0;
     if (!api_.getVolumeInformationA(windir, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) return false;
     char hex[12] = {};
-    std::snprintf(hex, sizeof hex, "%lx", static_cast<unsigned long>(serial));
+    common::FormatText(hex, sizeof hex, "%lx", static_cast<unsigned long>(serial));
     std::memcpy(block.data(), hex, std::strlen(hex));  // at most 8 characters
     std::memcpy(block.data() + 12, windir, 3);
     return true;

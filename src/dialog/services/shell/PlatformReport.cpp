@@ -1,11 +1,20 @@
 #include "dialog/services/shell/PlatformReport.h"
 
+#include "common/Format.h"
+
 namespace stagehand {
 
 namespace {
 
 // Newer headers mark GetVersionExW deprecated; the report is defined by what it says.
 BOOL WINAPI RealGetVersionEx(LPOSVERSIONINFOW info) { return ::GetVersionExW(info); }
+
+// Appends the decimal digits of a number.
+void AppendNumber(std::wstring& text, DWORD value) {
+    wchar_t digits[16];
+    common::FormatText(digits, sizeof digits / sizeof digits[0], L"%lu", static_cast<unsigned long>(value));
+    text += digits;
+}
 
 }  // namespace
 
@@ -43,14 +52,14 @@ std::wstring PlatformReport::Text() const {
     SYSTEM_INFO sys = {};
     api_.getSystemInfo(&sys);
     std::wstring text = L"Windows:";
-    text += std::to_wstring(info.dwMajorVersion);
+    AppendNumber(text, info.dwMajorVersion);
     text += L'.';
-    text += std::to_wstring(info.dwMinorVersion);
+    AppendNumber(text, info.dwMinorVersion);
     text += L'.';
-    text += std::to_wstring(info.dwBuildNumber);
+    AppendNumber(text, info.dwBuildNumber);
     text += ArchitecturePart(sys.wProcessorArchitecture);
     text += L"&Processors=";
-    text += std::to_wstring(sys.dwNumberOfProcessors);
+    AppendNumber(text, sys.dwNumberOfProcessors);
     return text;
 }
 
