@@ -145,7 +145,7 @@ HRESULT CSlideState::Take(BSTR& field, BSTR* out) {
 }
 
 STDMETHODIMP CSlideState::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) {
+                                 EXCEPINFO* excep, UINT* argErr) {
     RETURN_IF_FAILED(SiteAccess());
     return common::TableDispatch<CSlideState, ISlideState>::Invoke(id, riid, lcid, flags, params, result, excep, argErr);
 }

@@ -29,7 +29,6 @@ public:
     COM_INTERFACE(IObjectWithSite)
     COM_INTERFACE_MAP_END()
 
-
     // IDispatch: every call is refused while a site has locked the object (SiteLock);
     // name lookups and type information stay answered.
     STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,

@@ -114,13 +114,18 @@ TEST(SiteLock, ForeignPagesAreRefusedEveryCallAndUnsitingDoesNotUnlock) {
         << "the scratch folder must lie outside the installer's folder";
     EXPECT_EQ(Refused(), Probe(dir / L"probe.html"));
 
-    // The same page from a web server (the player serves http addresses from a folder).
-    harness::TempDir web(L"web");
-    ::CreateDirectoryW((web / L"games.example").c_str(), nullptr);
-    harness::WriteFile(web / L"games.example\\probe.html", kProbePage);
-    ::SetEnvironmentVariableW(L"PAGEPLAYER_WEB_ROOT", web.path().c_str());
-    EXPECT_EQ(Refused(), Probe(L"http://games.example/probe.html?autoplay"));
+    // The same page from a web server (the player serves http addresses from a folder),
+    // even when the served file lies under the installer's folder: only a file: address
+    // counts as a local file.
+    const std::wstring host = installer + L"\\sitelock-web";
+    ::CreateDirectoryW(host.c_str(), nullptr);
+    harness::WriteFile(host + L"\\probe.html", kProbePage);
+    ::SetEnvironmentVariableW(L"PAGEPLAYER_WEB_ROOT", installer.c_str());
+    auto web = Probe(L"http://sitelock-web/probe.html?autoplay");
     ::SetEnvironmentVariableW(L"PAGEPLAYER_WEB_ROOT", nullptr);
+    ::DeleteFileW((host + L"\\probe.html").c_str());
+    ::RemoveDirectoryW(host.c_str());
+    EXPECT_EQ(Refused(), web);
 
     auto state = harness::Create(L"DOZUvidaruve.StateCtrl");
     ASSERT_TRUE(state);

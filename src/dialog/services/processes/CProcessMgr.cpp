@@ -101,7 +101,7 @@ void CProcessMgr::Launch(const wchar_t* mod, const wchar_t* cmdline, STARTUPINFO
 }
 
 STDMETHODIMP CProcessMgr::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) {
+                                 EXCEPINFO* excep, UINT* argErr) {
     RETURN_IF_FAILED(SiteAccess());
     return common::TypeLibDispatch<IProcessMgr>::Invoke(id, riid, lcid, flags, params, result, excep, argErr);
 }

@@ -97,7 +97,7 @@ CShellCtl::CShellCtl() : common::ProvideClassInfoImpl(__uuidof(CShellCtl)) {}
 CShellCtl::~CShellCtl() = default;
 
 STDMETHODIMP CShellCtl::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* excep, UINT* argErr) {
+                               EXCEPINFO* excep, UINT* argErr) {
     RETURN_IF_FAILED(SiteAccess());
     return common::TypeLibDispatch<IShellCtl>::Invoke(id, riid, lcid, flags, params, result, excep, argErr);
 }
