@@ -13,6 +13,7 @@
 #include "common/ComModule.h"
 #include "common/ComPtr.h"
 #include "dialog/browser/HostIdentity.h"
+#include "dialog/window/WindowClassNames.h"
 
 namespace stagehand {
 
@@ -60,7 +61,7 @@ std::wstring PathFromFileUrl(const std::wstring& url) {
 
 bool SiteOrigin::Trusted(IUnknown* site) noexcept {
     if (!site) return false;
-    if (IsInstallerHost(site)) return true;
+    if (IsInstallerHost(site) || IsInInstallerWindow(site)) return true;
     try {
         return IsFileUnder(PageUrl(site), InstallerFolder());
     } catch (...) {
@@ -78,6 +79,22 @@ bool SiteOrigin::IsInstallerHost(IUnknown* site) noexcept {
     common::ComPtr<IUnknown> identity;
     if (FAILED(answer->QueryInterface(IID_IUnknown, identity.put_void()))) return false;
     return HostIdentity::IsLive(identity.get());
+}
+
+bool SiteOrigin::IsInInstallerWindow(IUnknown* site) noexcept {
+    common::ComPtr<IServiceProvider> services;
+    if (!site || FAILED(site->QueryInterface(IID_IServiceProvider, services.put_void())) || !services) return false;
+    common::ComPtr<IOleWindow> browser;
+    HWND window = nullptr;
+    if (FAILED(services->QueryService(SID_SWebBrowserApp, IID_IOleWindow, browser.put_void())) || !browser ||
+        FAILED(browser->GetWindow(&window)) || !window)
+        return false;
+    HWND root = ::GetAncestor(window, GA_ROOT);
+    DWORD process = 0;
+    if (!root || !::GetWindowThreadProcessId(root, &process) || process != ::GetCurrentProcessId()) return false;
+    wchar_t name[64] = L"";
+    if (!::GetClassNameW(root, name, 64)) return false;
+    return ::lstrcmpW(name, kInstallerFrameClass) == 0 || ::lstrcmpW(name, kTaskNotifyClass) == 0;
 }
 
 std::wstring SiteOrigin::PageUrl(IUnknown* site) {

@@ -3,8 +3,10 @@
 // it. An object created by a page is given a site by the page's script engine; through
 // that site it can reach the browser (the page's address) and the browser's host. Two
 // kinds of page are served: pages of the installer's own window (the host that answers
-// kInstallerHostService with a live host identity of this process) and local files under
-// the installer's folder, whatever window shows them. Everything else is refused.
+// kInstallerHostService with a live host identity of this process, or a browser whose
+// window lies inside the installer's frame or notification window of this process, as
+// the queue browser does) and local files under the installer's folder, whatever window
+// shows them. Everything else is refused.
 #include <windows.h>
 #include <unknwn.h>
 
@@ -20,6 +22,10 @@ public:
 
     // Whether the site leads to the browser host of the installer's window.
     static bool IsInstallerHost(IUnknown* site) noexcept;
+
+    // Whether the site's browser (service SID_SWebBrowserApp) has its window inside a
+    // top-level window of this process of the installer's frame or notification class.
+    static bool IsInInstallerWindow(IUnknown* site) noexcept;
 
     // The address of the page behind the site: the browser's LocationURL (service
     // SID_SWebBrowserApp), else the URL of the client site's document; empty when

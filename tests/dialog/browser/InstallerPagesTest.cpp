@@ -136,6 +136,8 @@ state.message(r.join(" "));
 
 OWN_PROCESS_TEST(InstallerPages, ObjectsThePagesCreateAreSitedInTheWindowAndServeThem) {
     harness::TempDir dir(L"pages");
+    const std::wstring log = dir / L"player.log";
+    ::SetEnvironmentVariableW(L"PAGEPLAYER_LOG", log.c_str());
     auto control = CreatedControl();
     auto state = PageState();
     ASSERT_TRUE(state);
@@ -151,6 +153,19 @@ OWN_PROCESS_TEST(InstallerPages, ObjectsThePagesCreateAreSitedInTheWindowAndServ
     common::Variant path;
     EXPECT_HR(S_OK, harness::Get(state.get(), L"InstallPath", path.get()));
     EXPECT_EQ(L"C:\\Games\\Sited", harness::AsString(*path.get()));
+
+    // The queue browser has none of the host's objects, yet it is the installer's own: a
+    // page there from the content server is served, and the shared page-state object it
+    // sites stays usable by the engine.
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"content.example").c_str(), nullptr));
+    WritePage(dir, L"content.example\\queue.html", kSitedPage);
+    ::SetEnvironmentVariableW(L"PAGEPLAYER_WEB_ROOT", dir.path().c_str());
+    ASSERT_HR(S_OK, CallScode(control.get(), L"EnableQueue", {}));
+    ASSERT_HR(S_OK, CallScode(control.get(), L"NavigateQ", {Str(L"http://content.example/queue.html")}));
+    std::wstring queued;
+    EXPECT_TRUE(wintest::WaitUntil([&] { return !(queued = PollMessage(state.get())).empty(); }, 30000));
+    EXPECT_EQ(L"path:C:\\Games\\Sited pid:true event:true", queued) << harness::ReadFile(log);
+    EXPECT_HR(S_OK, harness::Get(state.get(), L"InstallPath", path.put()));
 }
 
 // Page script works the page-state object from its load script and from timers while
