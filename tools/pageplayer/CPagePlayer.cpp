@@ -348,6 +348,10 @@ HRESULT CPagePlayer::HostService(REFGUID service, REFIID iid, void** ppv) {
     return services->QueryService(service, iid, ppv);
 }
 
+HRESULT CPagePlayer::BrowserObject(REFIID iid, void** ppv) {
+    return static_cast<IWebBrowser2*>(this)->QueryInterface(iid, ppv);
+}
+
 HWND CPagePlayer::UiWindow() { return view_.hwnd() ? view_.hwnd() : messageWindow_; }
 
 void CPagePlayer::PageChanged(bool titleChanged) {

@@ -219,6 +219,7 @@ public:
     HRESULT HostCustomPolicy(const std::wstring& url, REFGUID key, BYTE** policy, DWORD* policySize, BYTE* context,
                              DWORD contextSize) override;
     HRESULT HostService(REFGUID service, REFIID iid, void** ppv) override;
+    HRESULT BrowserObject(REFIID iid, void** ppv) override;
     HWND UiWindow() override;
     HWND TimerWindow() override { return messageWindow_; }
     void PageChanged(bool titleChanged) override;

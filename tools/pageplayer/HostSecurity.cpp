@@ -113,7 +113,8 @@ DWORD HostSecurity::ConfirmSafety(const CONFIRMSAFETY& cs) {
                                   __uuidof(ICatInformation), categories.put_void())))
         return URLPOLICY_DISALLOW;
     CATID safe = kSafeForScripting;
-    return categories->IsClassOfCategories(cs.clsid, 1, &safe, static_cast<ULONG>(-1), nullptr) == S_OK
+    // No required categories asked about (Wine mishandles the "don't check" count of -1).
+    return categories->IsClassOfCategories(cs.clsid, 1, &safe, 0, nullptr) == S_OK
                ? URLPOLICY_ALLOW
                : URLPOLICY_DISALLOW;
 }

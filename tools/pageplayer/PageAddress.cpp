@@ -140,7 +140,54 @@ std::wstring Directory(const std::wstring& path) {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
+// The folder web addresses are served from; empty when none is set.
+std::wstring WebRoot() {
+    wchar_t buf[MAX_PATH] = {};
+    DWORD n = ::GetEnvironmentVariableW(L"PAGEPLAYER_WEB_ROOT", buf, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(buf, n) : std::wstring();
+}
+
+bool IsWebUrl(const std::wstring& s) { return StartsWithNoCase(s, L"http://") || StartsWithNoCase(s, L"https://"); }
+
 }  // namespace
+
+PageAddress PageAddress::Web(const std::wstring& url, const std::wstring& root) {
+    PageAddress a;
+    std::wstring path, search, hash;
+    SplitSuffixes(url, path, search, hash);
+    const size_t start = path.find(L"//") + 2;
+    size_t slash = path.find(L'/', start);
+    std::wstring host = path.substr(start, slash == std::wstring::npos ? std::wstring::npos : slash - start);
+    std::wstring rest = slash == std::wstring::npos ? L"/" : path.substr(slash);
+    const size_t colon = host.find(L':');
+    if (colon != std::wstring::npos) host.resize(colon);
+    std::wstring local = PercentDecode(rest);
+    for (auto& c : local)
+        if (c == L'/') c = L'\\';
+    // ".." can't climb out of the host's folder: the path is made full first, as a
+    // server would, and a path outside the host folder serves nothing.
+    const std::wstring hostFolder = FullPath(root + L"\\" + host);
+    std::wstring file = FullPath(hostFolder + local);
+    if (file.compare(0, hostFolder.size() + 1, hostFolder + L"\\") != 0) file = hostFolder + L"\\<outside>";
+    a.kind_ = Kind::File;
+    a.web_ = true;
+    a.path_ = file;
+    a.search_ = search;
+    a.hash_ = hash;
+    a.href_ = url;
+    return a;
+}
+
+std::wstring PageAddress::WebRelative(const std::wstring& text) const {
+    std::wstring path, search, hash;
+    SplitSuffixes(href_, path, search, hash);
+    if (text[0] == L'#') return path + search + text;
+    if (text[0] == L'?') return path + text;
+    const size_t hostEnd = path.find(L'/', path.find(L"//") + 2);
+    if (text[0] == L'/') return (hostEnd == std::wstring::npos ? path : path.substr(0, hostEnd)) + text;
+    const size_t last = path.find_last_of(L'/');
+    return (hostEnd == std::wstring::npos ? path + L"/" : path.substr(0, last + 1)) + text;
+}
 
 void PageAddress::SetFile(const std::wstring& path, const std::wstring& search, const std::wstring& hash) {
     kind_ = Kind::File;
@@ -167,12 +214,15 @@ PageAddress PageAddress::Resolve(const std::wstring& input, const PageAddress* b
     } else if (IsWindowsPath(text)) {
         SplitSuffixes(text, path, search, hash);
         a.SetFile(path, search, hash);
+    } else if (IsWebUrl(text) && !WebRoot().empty()) {
+        a = Web(text, WebRoot());
     } else if (HasScheme(text)) {
         a.kind_ = Kind::Other;
         a.href_ = text;
         SplitSuffixes(text, path, a.search_, a.hash_);
     } else {
         // Relative to the showing page: "next.html", "../x.html?y", "?y", "#part", "/C:/x".
+        if (base && base->web_) return Resolve(base->WebRelative(text), nullptr);
         SplitSuffixes(text, path, search, hash);
         path = PercentDecode(path);
         if (base && base->IsFile()) {
@@ -196,6 +246,12 @@ std::wstring PageAddress::Protocol() const {
 }
 
 std::wstring PageAddress::PathName() const {
+    if (web_) {
+        std::wstring path, search, hash;
+        SplitSuffixes(href_, path, search, hash);
+        const size_t slash = path.find(L'/', path.find(L"//") + 2);
+        return slash == std::wstring::npos ? L"/" : path.substr(slash);
+    }
     if (kind_ != Kind::File) return href_.substr(Protocol().size());
     std::wstring url = FileUrlFromPath(path_);
     // "file:///C:/x" -> "/C:/x"; "file://server/share" -> "/share"

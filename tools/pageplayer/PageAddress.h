@@ -2,7 +2,10 @@
 // The address of a page: what Navigate and script were given, resolved to a local file
 // and its query string. Local pages are Windows paths ("C:\dir\page.html?x=1") or file:
 // URLs ("file:///C:/dir/page.html?x=1"); relative addresses resolve against the page
-// that is showing. Anything else (http:, res:, ...) is not loadable here.
+// that is showing. When PAGEPLAYER_WEB_ROOT names a folder, http: and https: addresses
+// are played from it as a web server would serve them ("http://host/dir/a.html" from
+// "<root>\host\dir\a.html") and keep their own address. Anything else (res:, ...) is
+// not loadable here.
 #include <string>
 
 namespace pageplayer {
@@ -13,8 +16,10 @@ public:
     // Resolves text against base (may be null). Surrounding white space is ignored.
     static PageAddress Resolve(const std::wstring& text, const PageAddress* base);
 
-    // A local file (existing or not).
+    // A file to read (existing or not): a local page, or a web page from the web root.
     bool IsFile() const { return kind_ == Kind::File; }
+    // A web address played from the web root.
+    bool IsWeb() const { return web_; }
     // about:blank: an empty page.
     bool IsBlank() const { return kind_ == Kind::Blank; }
     // "javascript:..." addresses (links and location assignments run the code).
@@ -38,12 +43,17 @@ public:
 private:
     enum class Kind { None, File, Blank, Script, Other };
     void SetFile(const std::wstring& path, const std::wstring& search, const std::wstring& hash);
+    // "http://host/dir/a.html?x#y" served from root.
+    static PageAddress Web(const std::wstring& url, const std::wstring& root);
+    // A relative address against this web page's address.
+    std::wstring WebRelative(const std::wstring& text) const;
 
     Kind kind_ = Kind::None;
     std::wstring href_;
     std::wstring path_;
     std::wstring search_;
     std::wstring hash_;
+    bool web_ = false;
 };
 
 }  // namespace pageplayer

@@ -26,6 +26,9 @@ public:
                                      BYTE* context, DWORD contextSize) = 0;
     // A service of the host's client site.
     virtual HRESULT HostService(REFGUID service, REFIID iid, void** ppv) = 0;
+    // The player's own browser interface iid: what a browser answers for the service
+    // SID_SWebBrowserApp to the objects of its pages (they read LocationURL from it).
+    virtual HRESULT BrowserObject(REFIID iid, void** ppv) = 0;
     // The window that owns the page's user interface (the view, or the player's own
     // message window when the player is not in place active).
     virtual HWND UiWindow() = 0;

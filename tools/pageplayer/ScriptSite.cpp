@@ -1,5 +1,6 @@
 #include "tools/pageplayer/ScriptSite.h"
 
+#include <shlguid.h>
 #include <urlmon.h>
 
 #include <new>
@@ -105,7 +106,10 @@ STDMETHODIMP ScriptSite::QueryService(REFGUID service, REFIID iid, void** ppv) {
         return manager->QueryInterface(iid, ppv);
     }
     PageOwner* owner = page->Owner();
-    return owner ? owner->HostService(service, iid, ppv) : E_NOINTERFACE;
+    if (!owner) return E_NOINTERFACE;
+    // The browser itself, as a browser answers the objects its pages create.
+    if (service == SID_SWebBrowserApp) return owner->BrowserObject(iid, ppv);
+    return owner->HostService(service, iid, ppv);
 }
 
 }  // namespace pageplayer

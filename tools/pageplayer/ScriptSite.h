@@ -1,7 +1,9 @@
 #pragma once
 // The page script engine's site: hands the engine the page's `window`, reports script
 // errors to the event log, tracks when script runs, and serves the engine's requests
-// for the host security manager (other services go to the host's client site).
+// for the host security manager and the browser (other services go to the host's client
+// site). The engine hands this service provider to the objects page script creates as
+// their site (IObjectWithSite), so they can find the page's browser and its host.
 #include <windows.h>
 #include <activscp.h>
 #include <servprov.h>

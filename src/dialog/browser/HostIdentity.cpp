@@ -4,9 +4,28 @@
 #include <servprov.h>
 #include <urlmon.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "common/CriticalSection.h"
 #include "dialog/browser/BrowserHostOwner.h"
 
 namespace stagehand {
+
+namespace {
+
+// The identities of the hosts alive in this process.
+struct LiveHosts {
+    common::CriticalSection lock;
+    std::vector<const IUnknown*> identities;
+};
+
+LiveHosts& Hosts() {
+    static LiveHosts hosts;
+    return hosts;
+}
+
+}  // namespace
 
 HostIdentity::HostIdentity(BrowserHost& host, BrowserHostOwner& owner) noexcept
     : owner_(owner),
@@ -14,7 +33,31 @@ HostIdentity::HostIdentity(BrowserHost& host, BrowserHostOwner& owner) noexcept
       serviceProvider_(*this),
       securityManager_(*this),
       uiHandler_(*this),
-      bridge_(*this, host) {}
+      bridge_(*this, host) {
+    LiveHosts& hosts = Hosts();
+    common::ScopedLock guard(hosts.lock);
+    try {
+        hosts.identities.push_back(this);
+    } catch (...) {
+        // Out of memory: the host works, but its pages are not recognized as the
+        // installer's and objects sited by them refuse their callers.
+    }
+}
+
+HostIdentity::~HostIdentity() {
+    LiveHosts& hosts = Hosts();
+    common::ScopedLock guard(hosts.lock);
+    auto& ids = hosts.identities;
+    ids.erase(std::remove(ids.begin(), ids.end(), static_cast<const IUnknown*>(this)), ids.end());
+}
+
+bool HostIdentity::IsLive(const IUnknown* identity) noexcept {
+    if (!identity) return false;
+    LiveHosts& hosts = Hosts();
+    common::ScopedLock guard(hosts.lock);
+    const auto& ids = hosts.identities;
+    return std::find(ids.begin(), ids.end(), identity) != ids.end();
+}
 
 STDMETHODIMP HostIdentity::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_INVALIDARG;

@@ -17,12 +17,19 @@ namespace stagehand {
 class BrowserHost;
 class BrowserHostOwner;
 
+// The service a page's objects ask the host for to learn that they are shown in the
+// installer's own window: QueryService with this service id and IID_IUnknown hands out
+// the host identity, which HostIdentity::IsLive then recognizes. No other container
+// answers this id, and a container that answered it anyway could hand out nothing
+// IsLive accepts: it compares against the identities alive in this process.
+inline const GUID kInstallerHostService = {0x5d1f0c8e, 0x7a43, 0x4b9e, {0x9c, 0x2d, 0x41, 0xe6, 0x0b, 0x73, 0xa8, 0x15}};
+
 class HostIdentity final : public IUnknown {
 public:
     HostIdentity(BrowserHost& host, BrowserHostOwner& owner) noexcept;
     HostIdentity(const HostIdentity&) = delete;
     HostIdentity& operator=(const HostIdentity&) = delete;
-    ~HostIdentity() = default;
+    ~HostIdentity();
 
     // IUnknown, IOleClientSite, IServiceProvider, IInternetSecurityManager,
     // IDocHostUIHandler and IDispatch, each AddRef'd; E_INVALIDARG for a null out-pointer.
@@ -40,6 +47,10 @@ public:
     // it was before.
     void Hold() noexcept;
     void Unhold() noexcept;
+
+    // Whether identity (an IUnknown, compared as is) is the identity of a browser host
+    // alive in this process.
+    static bool IsLive(const IUnknown* identity) noexcept;
 
 private:
     volatile LONG refs_ = 0;

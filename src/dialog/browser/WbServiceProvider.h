@@ -1,5 +1,6 @@
 #pragma once
-// The services the host offers the browser: only its security manager.
+// The services the host offers the browser: its security manager, and its identity to
+// the objects of its pages that ask whether they are in the installer's window.
 #include <windows.h>
 #include <servprov.h>
 
@@ -12,7 +13,8 @@ public:
     using WbHostObject::WbHostObject;
 
     // The security manager when both the service and the interface are
-    // IInternetSecurityManager; anything else: null, E_NOINTERFACE.
+    // IInternetSecurityManager; the host identity for kInstallerHostService with
+    // IID_IUnknown; anything else: null, E_NOINTERFACE.
     STDMETHODIMP QueryService(REFGUID service, REFIID riid, void** ppv) override;
 };
 

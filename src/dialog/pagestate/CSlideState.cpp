@@ -144,22 +144,46 @@ HRESULT CSlideState::Take(BSTR& field, BSTR* out) {
     return S_OK;
 }
 
+STDMETHODIMP CSlideState::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                 EXCEPINFO* excep, UINT* argErr) {
+    RETURN_IF_FAILED(SiteAccess());
+    return common::TableDispatch<CSlideState, ISlideState>::Invoke(id, riid, lcid, flags, params, result, excep, argErr);
+}
+
+STDMETHODIMP CSlideState::EnumConnectionPoints(IEnumConnectionPoints** out) {
+    if (out) *out = nullptr;
+    RETURN_IF_FAILED(SiteAccess());
+    return ConnectionPointContainerImpl::EnumConnectionPoints(out);
+}
+
+STDMETHODIMP CSlideState::FindConnectionPoint(REFIID riid, IConnectionPoint** out) {
+    if (out) *out = nullptr;
+    RETURN_IF_FAILED(SiteAccess());
+    return ConnectionPointContainerImpl::FindConnectionPoint(riid, out);
+}
+
 STDMETHODIMP CSlideState::Next() {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     nextFlag_ = VARIANT_TRUE;
     return S_OK;
 }
 
 STDMETHODIMP CSlideState::Exit() {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     exitFlag_ = VARIANT_TRUE;
     nextFlag_ = VARIANT_TRUE;
     return S_OK;
 }
 
-STDMETHODIMP CSlideState::Ping(BSTR) { return S_OK; }
+STDMETHODIMP CSlideState::Ping(BSTR) {
+    RETURN_IF_FAILED(SiteAccess());
+    return S_OK;
+}
 
 STDMETHODIMP CSlideState::DisplayFolderChooser() {
+    RETURN_IF_FAILED(SiteAccess());
     return common::NoThrow([&]() -> HRESULT {
         // Every other caller waits while the user chooses.
         common::ScopedLock guard(stateLock_);
@@ -179,18 +203,21 @@ STDMETHODIMP CSlideState::DisplayFolderChooser() {
 }
 
 STDMETHODIMP CSlideState::Previous() {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     previousFlag_ = VARIANT_TRUE;
     return S_OK;
 }
 
 STDMETHODIMP CSlideState::JSLoadComplete() {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     jsLoadFlag_ = VARIANT_TRUE;
     return S_OK;
 }
 
 STDMETHODIMP CSlideState::ExitWithCode(ULONG code) {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     exitFlag_ = VARIANT_TRUE;
     nextFlag_ = VARIANT_TRUE;
@@ -199,6 +226,7 @@ STDMETHODIMP CSlideState::ExitWithCode(ULONG code) {
 }
 
 STDMETHODIMP CSlideState::ExitCode(ULONG* code) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(code);
     common::ScopedLock guard(stateLock_);
     *code = exitCode_;
@@ -206,22 +234,26 @@ STDMETHODIMP CSlideState::ExitCode(ULONG* code) {
 }
 
 STDMETHODIMP CSlideState::QueueRemove(BSTR item) {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     return Copy(item, queueRemove_);
 }
 
 STDMETHODIMP CSlideState::QueuePause(BSTR) {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     queuePauseFlag_ = VARIANT_TRUE;
     return S_OK;
 }
 
 STDMETHODIMP CSlideState::QueueTop(BSTR item) {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     return Copy(item, queueTop_);
 }
 
 STDMETHODIMP CSlideState::Minimize() {
+    RETURN_IF_FAILED(SiteAccess());
     // The control is a singleton: this reaches the one that owns the installer window.
     CLSID clsid;
     if (FAILED(LOG_IF_FAILED(::CLSIDFromProgID(L"Stagehand.InstallDlgCtl", &clsid)))) return S_OK;
@@ -234,11 +266,13 @@ STDMETHODIMP CSlideState::Minimize() {
 }
 
 STDMETHODIMP CSlideState::message(BSTR text) {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     return Copy(text, message_);
 }
 
 STDMETHODIMP CSlideState::Process(VARIANT value) {
+    RETURN_IF_FAILED(SiteAccess());
     if (V_VT(&value) != VT_DISPATCH || !V_DISPATCH(&value)) return E_INVALIDARG;
     common::ComPtr<IDispatch> object;
     if (FAILED(V_DISPATCH(&value)->QueryInterface(IID_IDispatch, object.put_void())) || !object) return E_INVALIDARG;
@@ -255,6 +289,7 @@ STDMETHODIMP CSlideState::Process(VARIANT value) {
 }
 
 STDMETHODIMP CSlideState::QueryAction(BSTR* action) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(action);
     *action = nullptr;
     {
@@ -267,6 +302,7 @@ STDMETHODIMP CSlideState::QueryAction(BSTR* action) {
 }
 
 STDMETHODIMP CSlideState::Quit(VARIANT_BOOL* exiting) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(exiting);
     {
         common::ScopedLock guard(stateLock_);
@@ -277,12 +313,14 @@ STDMETHODIMP CSlideState::Quit(VARIANT_BOOL* exiting) {
 }
 
 STDMETHODIMP CSlideState::get_InstallPath(BSTR* pVal) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(pVal);
     common::ScopedLock guard(stateLock_);
     return common::AllocBstr(installPath_.c_str(), pVal);
 }
 
 STDMETHODIMP CSlideState::put_InstallPath(BSTR newVal) {
+    RETURN_IF_FAILED(SiteAccess());
     common::Bstr copy(common::BstrText(newVal), ::SysStringLen(newVal));
     if (!copy) return E_OUTOFMEMORY;
     common::ScopedLock guard(stateLock_);
@@ -291,6 +329,7 @@ STDMETHODIMP CSlideState::put_InstallPath(BSTR newVal) {
 }
 
 STDMETHODIMP CSlideState::get_InstallPathLuaCompatible(BSTR* pVal) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(pVal);
     *pVal = nullptr;
     // A page may replace the path on the UI thread meanwhile: work on a copy taken under the lock.
@@ -316,6 +355,7 @@ STDMETHODIMP CSlideState::get_InstallPathLuaCompatible(BSTR* pVal) {
 // The tag methods allocate (the key, the map's node): an allocation failure becomes
 // E_OUTOFMEMORY for callers that reach them through the interface directly too.
 STDMETHODIMP CSlideState::AddTag(BSTR id) {
+    RETURN_IF_FAILED(SiteAccess());
     return common::NoThrow([&] {
         std::string key = TagKey(id);
         common::ScopedLock guard(stateLock_);
@@ -325,6 +365,7 @@ STDMETHODIMP CSlideState::AddTag(BSTR id) {
 }
 
 STDMETHODIMP CSlideState::RemoveTag(BSTR id) {
+    RETURN_IF_FAILED(SiteAccess());
     return common::NoThrow([&] {
         std::string key = TagKey(id);
         common::ScopedLock guard(stateLock_);
@@ -334,6 +375,7 @@ STDMETHODIMP CSlideState::RemoveTag(BSTR id) {
 }
 
 STDMETHODIMP CSlideState::TagRemoved(BSTR id, VARIANT_BOOL* bRemoved) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(bRemoved);
     return common::NoThrow([&] {
         std::string key = TagKey(id);
@@ -345,32 +387,45 @@ STDMETHODIMP CSlideState::TagRemoved(BSTR id, VARIANT_BOOL* bRemoved) {
 }
 
 STDMETHODIMP CSlideState::Reset() {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     nextFlag_ = exitFlag_ = previousFlag_ = VARIANT_FALSE;
     return S_OK;
 }
 
 STDMETHODIMP CSlideState::PollJSLoadComplete(VARIANT_BOOL* loaded) {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     RETURN_IF_FAILED(SetBool(loaded, jsLoadFlag_));
     jsLoadFlag_ = VARIANT_FALSE;
     return S_OK;
 }
 
-STDMETHODIMP CSlideState::PollQueueRemove(BSTR* item) { return Take(queueRemove_, item); }
+STDMETHODIMP CSlideState::PollQueueRemove(BSTR* item) {
+    RETURN_IF_FAILED(SiteAccess());
+    return Take(queueRemove_, item);
+}
 
 STDMETHODIMP CSlideState::PollQueuePause(VARIANT_BOOL* paused) {
+    RETURN_IF_FAILED(SiteAccess());
     common::ScopedLock guard(stateLock_);
     RETURN_IF_FAILED(SetBool(paused, queuePauseFlag_));
     queuePauseFlag_ = VARIANT_FALSE;
     return S_OK;
 }
 
-STDMETHODIMP CSlideState::PollQueueTop(BSTR* item) { return Take(queueTop_, item); }
+STDMETHODIMP CSlideState::PollQueueTop(BSTR* item) {
+    RETURN_IF_FAILED(SiteAccess());
+    return Take(queueTop_, item);
+}
 
-STDMETHODIMP CSlideState::PollMessage(BSTR* text) { return Take(message_, text); }
+STDMETHODIMP CSlideState::PollMessage(BSTR* text) {
+    RETURN_IF_FAILED(SiteAccess());
+    return Take(message_, text);
+}
 
 STDMETHODIMP CSlideState::PollProcess(VARIANT* record) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(record);
     ::VariantInit(record);
     common::ScopedLock guard(stateLock_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialog/module/StagehandTypes.h"
+#include "dialog/sitelock/SiteLock.h"
 
 #include <deque>
 #include <map>
@@ -13,6 +14,7 @@
 class CSlideState : public common::ComObjectRoot,
     public common::TableDispatch<CSlideState, ISlideState>,
     public common::ConnectionPointContainerImpl,
+    public stagehand::SiteLock,
     public common::ProvideClassInfo2Impl {
 public:
     CSlideState();
@@ -24,7 +26,16 @@ public:
     COM_INTERFACE(IConnectionPointContainer)
     COM_INTERFACE(IProvideClassInfo2)
     COM_INTERFACE2(IProvideClassInfo, IProvideClassInfo2)
+    COM_INTERFACE(IObjectWithSite)
     COM_INTERFACE_MAP_END()
+
+    // IDispatch: every call is refused while a site has locked the object (SiteLock);
+    // name lookups and type information stay answered.
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* excep, UINT* argErr) override;
+    // IConnectionPointContainer: refused the same way.
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override;
+    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override;
 
     // ISlideState
     STDMETHODIMP Next() override;

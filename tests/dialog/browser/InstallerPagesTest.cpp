@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <ocidl.h>
 
 #include <atomic>
 #include <string>
@@ -115,6 +116,56 @@ OWN_PROCESS_TEST(InstallerPages, PagesReachTheBridgeAndThePageStateAndTheEngineC
         return harness::FileExists(log) && harness::ReadFile(log).find(" alert queue:q") != std::string::npos;
     }, 30000));
     EXPECT_EQ(L"", PollMessage(state.get())) << "the main page's f was not called";
+}
+
+// The classes pages may create serve the pages of the installer's window wherever the
+// page file lies (here a scratch folder, outside the installer's folder): the page's
+// script engine sites each object, and the site leads to the window's host.
+const char kSitedPage[] = R"page(<script>
+var state = new ActiveXObject("DOZUvidaruve.StateCtrl"), r = [];
+function attempt(name, f) { try { r.push(name + ":" + f()); } catch (e) { r.push(name + ":" + e.number); } }
+attempt("path", function () { state.InstallPath = "C:\\Games\\Sited"; return state.InstallPath; });
+attempt("pid", function () { return new ActiveXObject("PebbleUtil.ShellCtl").GetPid() > 0; });
+attempt("event", function () {
+  var p = new ActiveXObject("PebbleUtil.ProcessMgr"), h = p.CreateNamedEvent("sitelock-window");
+  p.CloseEvent(h);
+  return h != 0;
+});
+state.message(r.join(" "));
+</script>)page";
+
+OWN_PROCESS_TEST(InstallerPages, ObjectsThePagesCreateAreSitedInTheWindowAndServeThem) {
+    harness::TempDir dir(L"pages");
+    const std::wstring log = dir / L"player.log";
+    ::SetEnvironmentVariableW(L"PAGEPLAYER_LOG", log.c_str());
+    auto control = CreatedControl();
+    auto state = PageState();
+    ASSERT_TRUE(state);
+    ASSERT_HR(S_OK, CallScode(control.get(), L"Navigate", {Str(WritePage(dir, L"sited.html", kSitedPage))}));
+    EXPECT_EQ(L"path:C:\\Games\\Sited pid:true event:true", PollMessage(state.get()));
+
+    // The shared page-state object holds the page's site, and the engine goes on using it.
+    common::ComPtr<IObjectWithSite> withSite;
+    ASSERT_HR(S_OK, state->QueryInterface(IID_IObjectWithSite, withSite.put_void()));
+    common::ComPtr<IServiceProvider> site;
+    EXPECT_HR(S_OK, withSite->GetSite(IID_IServiceProvider, site.put_void()));
+    EXPECT_TRUE(site);
+    common::Variant path;
+    EXPECT_HR(S_OK, harness::Get(state.get(), L"InstallPath", path.get()));
+    EXPECT_EQ(L"C:\\Games\\Sited", harness::AsString(*path.get()));
+
+    // The queue browser has none of the host's objects, yet it is the installer's own: a
+    // page there from the content server is served, and the shared page-state object it
+    // sites stays usable by the engine.
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"content.example").c_str(), nullptr));
+    WritePage(dir, L"content.example\\queue.html", kSitedPage);
+    ::SetEnvironmentVariableW(L"PAGEPLAYER_WEB_ROOT", dir.path().c_str());
+    ASSERT_HR(S_OK, CallScode(control.get(), L"EnableQueue", {}));
+    ASSERT_HR(S_OK, CallScode(control.get(), L"NavigateQ", {Str(L"http://content.example/queue.html")}));
+    std::wstring queued;
+    EXPECT_TRUE(wintest::WaitUntil([&] { return !(queued = PollMessage(state.get())).empty(); }, 30000));
+    EXPECT_EQ(L"path:C:\\Games\\Sited pid:true event:true", queued) << harness::ReadFile(log);
+    EXPECT_HR(S_OK, harness::Get(state.get(), L"InstallPath", path.put()));
 }
 
 // Page script works the page-state object from its load script and from timers while

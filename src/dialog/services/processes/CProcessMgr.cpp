@@ -100,8 +100,27 @@ void CProcessMgr::Launch(const wchar_t* mod, const wchar_t* cmdline, STARTUPINFO
     *succeeded = VARIANT_TRUE;
 }
 
+STDMETHODIMP CProcessMgr::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                 EXCEPINFO* excep, UINT* argErr) {
+    RETURN_IF_FAILED(SiteAccess());
+    return common::TypeLibDispatch<IProcessMgr>::Invoke(id, riid, lcid, flags, params, result, excep, argErr);
+}
+
+STDMETHODIMP CProcessMgr::EnumConnectionPoints(IEnumConnectionPoints** out) {
+    if (out) *out = nullptr;
+    RETURN_IF_FAILED(SiteAccess());
+    return ConnectionPointContainerImpl::EnumConnectionPoints(out);
+}
+
+STDMETHODIMP CProcessMgr::FindConnectionPoint(REFIID riid, IConnectionPoint** out) {
+    if (out) *out = nullptr;
+    RETURN_IF_FAILED(SiteAccess());
+    return ConnectionPointContainerImpl::FindConnectionPoint(riid, out);
+}
+
 STDMETHODIMP CProcessMgr::Exec(BSTR* mod, BSTR* cmdline, VARIANT_BOOL hideWindow, VARIANT_BOOL watch, BSTR* workDir,
                                VARIANT_BOOL* succeeded) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(succeeded);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -116,6 +135,7 @@ STDMETHODIMP CProcessMgr::Exec(BSTR* mod, BSTR* cmdline, VARIANT_BOOL hideWindow
 
 STDMETHODIMP CProcessMgr::CreateLUAProcess(BSTR* mod, BSTR* cmdline, VARIANT_BOOL showWindow, VARIANT_BOOL watch,
                                            BSTR* workDir, VARIANT_BOOL* succeeded) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(succeeded);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -129,6 +149,7 @@ STDMETHODIMP CProcessMgr::CreateLUAProcess(BSTR* mod, BSTR* cmdline, VARIANT_BOO
 }
 
 STDMETHODIMP CProcessMgr::IsFinished(VARIANT_BOOL* finished) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(finished);
     Sleep(0);
     *finished = static_cast<VARIANT_BOOL>(results_.finished);
@@ -145,12 +166,14 @@ STDMETHODIMP CProcessMgr::IsFinished(VARIANT_BOOL* finished) {
 }
 
 STDMETHODIMP CProcessMgr::ExitCode(ULONG* code) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(code);
     *code = static_cast<ULONG>(results_.exitCode);
     return S_OK;
 }
 
 STDMETHODIMP CProcessMgr::KillProcess() {
+    RETURN_IF_FAILED(SiteAccess());
     if (static_cast<VARIANT_BOOL>(results_.finished) == VARIANT_TRUE) return S_OK;
     common::ScopedLock hold(launchLock_);
     // Already ended or nothing tracked: the termination just fails.
@@ -162,6 +185,7 @@ STDMETHODIMP CProcessMgr::KillProcess() {
 }
 
 STDMETHODIMP CProcessMgr::ShellExec(BSTR file) {
+    RETURN_IF_FAILED(SiteAccess());
     // The shell copies what it is given into path-sized buffers (an address of a few
     // hundred characters already overruns one): longer text is refused like any other
     // file that fails to open. Pages can reach this method, so the bound is a guard.
@@ -172,6 +196,7 @@ STDMETHODIMP CProcessMgr::ShellExec(BSTR file) {
 }
 
 STDMETHODIMP CProcessMgr::Sleep(ULONG milliseconds) {
+    RETURN_IF_FAILED(SiteAccess());
     ::Sleep(milliseconds);
     return S_OK;
 }
@@ -179,6 +204,7 @@ STDMETHODIMP CProcessMgr::Sleep(ULONG milliseconds) {
 // --- named mutexes and events ---------------------------------------------------------
 
 STDMETHODIMP CProcessMgr::CreateNamedMutex(BSTR name, ULONG* handle) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(handle);
     const wchar_t* text = common::BstrText(name);
     *handle = AsNumber(::CreateMutexW(nullptr, FALSE, *text ? text : nullptr));
@@ -186,6 +212,7 @@ STDMETHODIMP CProcessMgr::CreateNamedMutex(BSTR name, ULONG* handle) {
 }
 
 STDMETHODIMP CProcessMgr::ReleaseMutex(ULONG handle) {
+    RETURN_IF_FAILED(SiteAccess());
     BOOL released = ::ReleaseMutex(AsHandle(handle));
     if (!released) {
         DWORD err = ::GetLastError();
@@ -196,12 +223,14 @@ STDMETHODIMP CProcessMgr::ReleaseMutex(ULONG handle) {
 }
 
 STDMETHODIMP CProcessMgr::CloseMutex(ULONG handle) {
+    RETURN_IF_FAILED(SiteAccess());
     BOOL closed = ::CloseHandle(AsHandle(handle));
     (void)closed;
     return S_OK;
 }
 
 STDMETHODIMP CProcessMgr::ObtainMutex(ULONG handle, VARIANT_BOOL* obtained) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(obtained);
     *obtained = VARIANT_FALSE;
     if (IsBadHandle(handle)) {
@@ -222,6 +251,7 @@ STDMETHODIMP CProcessMgr::ObtainMutex(ULONG handle, VARIANT_BOOL* obtained) {
 }
 
 STDMETHODIMP CProcessMgr::WaitOnMutex(ULONG handle, INT timeout, VARIANT_BOOL* obtained) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(obtained);
     *obtained = VARIANT_FALSE;
     if (IsBadHandle(handle)) {
@@ -247,6 +277,7 @@ STDMETHODIMP CProcessMgr::WaitOnMutex(ULONG handle, INT timeout, VARIANT_BOOL* o
 }
 
 STDMETHODIMP CProcessMgr::CreateNamedEvent(BSTR name, ULONG* handle) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(handle);
     const wchar_t* text = common::BstrText(name);
     *handle = AsNumber(::CreateEventW(nullptr, FALSE, FALSE, *text ? text : nullptr));
@@ -254,6 +285,7 @@ STDMETHODIMP CProcessMgr::CreateNamedEvent(BSTR name, ULONG* handle) {
 }
 
 STDMETHODIMP CProcessMgr::FireEvent(ULONG handle) {
+    RETURN_IF_FAILED(SiteAccess());
     if (IsBadHandle(handle)) return S_OK;
     BOOL set = ::SetEvent(AsHandle(handle));
     (void)set;
@@ -261,6 +293,7 @@ STDMETHODIMP CProcessMgr::FireEvent(ULONG handle) {
 }
 
 STDMETHODIMP CProcessMgr::CloseEvent(ULONG handle) {
+    RETURN_IF_FAILED(SiteAccess());
     if (IsBadHandle(handle)) return S_OK;
     BOOL closed = ::CloseHandle(AsHandle(handle));
     (void)closed;
@@ -270,10 +303,12 @@ STDMETHODIMP CProcessMgr::CloseEvent(ULONG handle) {
 // --- reduced-privilege launches and the process tree ------------------------------------
 
 STDMETHODIMP CProcessMgr::CreateVistaTaskLow(BSTR bstrExecutablePath, BSTR bstrArguments, BSTR workDir) {
+    RETURN_IF_FAILED(SiteAccess());
     return LowRightsTask::Register(bstrExecutablePath, bstrArguments, workDir);
 }
 
 STDMETHODIMP CProcessMgr::ExecLow(BSTR executablePath, BSTR cmdline, BSTR* workDir, VARIANT_BOOL* succeeded) {
+    RETURN_IF_FAILED(SiteAccess());
     if (!succeeded) return E_FAIL;
     HRESULT hr = CreateVistaTaskLow(executablePath, cmdline, workDir ? *workDir : nullptr);
     if (SUCCEEDED(hr)) {
@@ -285,6 +320,7 @@ STDMETHODIMP CProcessMgr::ExecLow(BSTR executablePath, BSTR cmdline, BSTR* workD
 }
 
 STDMETHODIMP CProcessMgr::HasChildren(VARIANT_BOOL* children) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(children);
     Sleep(0);
     *children = VARIANT_FALSE;
@@ -300,6 +336,7 @@ STDMETHODIMP CProcessMgr::HasChildren(VARIANT_BOOL* children) {
 }
 
 STDMETHODIMP CProcessMgr::KillProcessAndDescendants() {
+    RETURN_IF_FAILED(SiteAccess());
     // The listing comes first, while the parent links are still those of the running tree.
     std::vector<DWORD> descendants;
     try {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialog/module/StagehandTypes.h"
+#include "dialog/sitelock/SiteLock.h"
 #include "dialog/services/processes/ProcessWatcher.h"
 
 // PebbleUtil.ProcessMgr: starts programs for the installer script and watches the last
@@ -10,6 +11,7 @@
 class CProcessMgr : public common::ComObjectRoot,
     public common::TypeLibDispatch<IProcessMgr>,
     public common::ConnectionPointContainerImpl,
+    public stagehand::SiteLock,
     public common::ProvideClassInfo2Impl {
 public:
     CProcessMgr();
@@ -21,7 +23,16 @@ public:
     COM_INTERFACE(IConnectionPointContainer)
     COM_INTERFACE(IProvideClassInfo2)
     COM_INTERFACE2(IProvideClassInfo, IProvideClassInfo2)
+    COM_INTERFACE(IObjectWithSite)
     COM_INTERFACE_MAP_END()
+
+    // IDispatch: every call is refused while a site has locked the object (SiteLock);
+    // name lookups and type information stay answered.
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* excep, UINT* argErr) override;
+    // IConnectionPointContainer: refused the same way.
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** out) override;
+    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override;
 
     // IProcessMgr
     STDMETHODIMP Exec(BSTR *mod, BSTR *cmdline, VARIANT_BOOL hideWindow, VARIANT_BOOL watch, BSTR *workDir, VARIANT_BOOL *succeeded) override;

@@ -96,7 +96,14 @@ CShellCtl::CShellCtl() : common::ProvideClassInfoImpl(__uuidof(CShellCtl)) {}
 
 CShellCtl::~CShellCtl() = default;
 
+STDMETHODIMP CShellCtl::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                               EXCEPINFO* excep, UINT* argErr) {
+    RETURN_IF_FAILED(SiteAccess());
+    return common::TypeLibDispatch<IShellCtl>::Invoke(id, riid, lcid, flags, params, result, excep, argErr);
+}
+
 STDMETHODIMP CShellCtl::CreateShortcut(BSTR* name, BSTR* target, BSTR* icon, BSTR* workingDir, BSTR* args) {
+    RETURN_IF_FAILED(SiteAccess());
     return NoThrow([&]() -> HRESULT {
         const std::wstring file = BstrText(name);
         const LinkFields fields = {BstrText(target), BstrText(icon), BstrText(workingDir), BstrText(args)};
@@ -114,6 +121,7 @@ STDMETHODIMP CShellCtl::CreateShortcut(BSTR* name, BSTR* target, BSTR* icon, BST
 }
 
 STDMETHODIMP CShellCtl::DeleteShortcut(BSTR* name) {
+    RETURN_IF_FAILED(SiteAccess());
     // A shortcut that is already gone is as good as deleted.
     const BOOL deleted = ::DeleteFileW(BstrText(name));
     (void)deleted;
@@ -121,6 +129,7 @@ STDMETHODIMP CShellCtl::DeleteShortcut(BSTR* name) {
 }
 
 STDMETHODIMP CShellCtl::ModuleFileName(BSTR* name) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(name);
     *name = nullptr;
     return NoThrow([&]() -> HRESULT {
@@ -131,6 +140,7 @@ STDMETHODIMP CShellCtl::ModuleFileName(BSTR* name) {
 }
 
 STDMETHODIMP CShellCtl::GetSpecialFolder(ULONG csidl, BSTR* dir) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(dir);
     *dir = nullptr;
     wchar_t path[MAX_PATH] = {};
@@ -140,12 +150,14 @@ STDMETHODIMP CShellCtl::GetSpecialFolder(ULONG csidl, BSTR* dir) {
 }
 
 STDMETHODIMP CShellCtl::CheckWnd(BSTR* windowTitle, VARIANT_BOOL* windowFound) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(windowFound);
     *windowFound = ::FindWindowW(nullptr, BstrText(windowTitle)) ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
 
 STDMETHODIMP CShellCtl::ExistingTPS(BSTR* iniFile, BSTR* tpsValue) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(tpsValue);
     *tpsValue = nullptr;
     wchar_t value[512] = {};
@@ -168,10 +180,12 @@ STDMETHODIMP CShellCtl::ExistingTPS(BSTR* iniFile, BSTR* tpsValue) {
 }
 
 STDMETHODIMP CShellCtl::SetWorkingDir(BSTR* path) {
+    RETURN_IF_FAILED(SiteAccess());
     return ::SetCurrentDirectoryW(BstrText(path)) ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP CShellCtl::GetWorkingDir(BSTR* path) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(path);
     *path = nullptr;
     return NoThrow([&]() -> HRESULT {
@@ -192,6 +206,7 @@ STDMETHODIMP CShellCtl::GetWorkingDir(BSTR* path) {
 }
 
 STDMETHODIMP CShellCtl::OSVersion(DOUBLE* version) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(version);
     *version = 0;
     DWORD major = 0;
@@ -201,6 +216,7 @@ STDMETHODIMP CShellCtl::OSVersion(DOUBLE* version) {
 }
 
 STDMETHODIMP CShellCtl::GetSystemID(BSTR* pID) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(pID);
     *pID = nullptr;
     return NoThrow([&]() -> HRESULT { return ReturnText(stagehand::MachineId().Text(), pID); });
@@ -208,6 +224,7 @@ STDMETHODIMP CShellCtl::GetSystemID(BSTR* pID) {
 
 STDMETHODIMP CShellCtl::InstallFromCD(BSTR GameID, BSTR GameName, BSTR Tps, BSTR GameLang, BSTR CDPath,
                                       BSTR StoreFront) {
+    RETURN_IF_FAILED(SiteAccess());
     return NoThrow([&]() -> HRESULT {
         const std::wstring disc = BstrText(CDPath);
         const std::wstring workDir = disc + L"\\common";
@@ -239,6 +256,7 @@ STDMETHODIMP CShellCtl::InstallFromCD(BSTR GameID, BSTR GameName, BSTR Tps, BSTR
 }
 
 STDMETHODIMP CShellCtl::KillProcess(BSTR imageName, ULONG* killResult) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(killResult);
     *killResult = 0;
     return NoThrow([&]() -> HRESULT {
@@ -247,6 +265,7 @@ STDMETHODIMP CShellCtl::KillProcess(BSTR imageName, ULONG* killResult) {
 }
 
 STDMETHODIMP CShellCtl::RefreshAddRemovePrograms() {
+    RETURN_IF_FAILED(SiteAccess());
     return NoThrow([&]() -> HRESULT {
         // Whether a window was there to refresh is nobody's concern.
         const bool refreshed = stagehand::ProgramsWindowRefresher::Refresh();
@@ -269,23 +288,32 @@ HRESULT ShellRun(const wchar_t* verb, BSTR file, BSTR params) {
 
 }  // namespace
 
-STDMETHODIMP CShellCtl::ShellExec(BSTR FilePath, BSTR Params) { return ShellRun(L"open", FilePath, Params); }
+STDMETHODIMP CShellCtl::ShellExec(BSTR FilePath, BSTR Params) {
+    RETURN_IF_FAILED(SiteAccess());
+    return ShellRun(L"open", FilePath, Params);
+}
 
-STDMETHODIMP CShellCtl::ShellExecRunAs(BSTR FilePath, BSTR Params) { return ShellRun(L"runas", FilePath, Params); }
+STDMETHODIMP CShellCtl::ShellExecRunAs(BSTR FilePath, BSTR Params) {
+    RETURN_IF_FAILED(SiteAccess());
+    return ShellRun(L"runas", FilePath, Params);
+}
 
 STDMETHODIMP CShellCtl::PlatformInfo(BSTR* info) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(info);
     *info = nullptr;
     return NoThrow([&]() -> HRESULT { return ReturnText(stagehand::PlatformReport().Text(), info); });
 }
 
 STDMETHODIMP CShellCtl::GetAvailableDrive(INT reqSpace, BSTR* drive) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(drive);
     *drive = nullptr;
     return NoThrow([&]() -> HRESULT { return ReturnText(stagehand::DriveChooser().Choose(reqSpace), drive); });
 }
 
 STDMETHODIMP CShellCtl::CopyDocument(BSTR src, BSTR dest, VARIANT_BOOL* canCopy) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_HR_IF(E_INVALIDARG, src == nullptr || dest == nullptr);
     RETURN_IF_NULL(canCopy);
     *canCopy = ::CopyFileW(src, dest, FALSE) ? VARIANT_TRUE : VARIANT_FALSE;
@@ -293,6 +321,7 @@ STDMETHODIMP CShellCtl::CopyDocument(BSTR src, BSTR dest, VARIANT_BOOL* canCopy)
 }
 
 STDMETHODIMP CShellCtl::InstallerToForeground() {
+    RETURN_IF_FAILED(SiteAccess());
     ForegroundSearch search = {nullptr};
     ::SetLastError(ERROR_SUCCESS);
     const BOOL walked = ::EnumWindows(&FindInstallerFrame, reinterpret_cast<LPARAM>(&search));
@@ -311,6 +340,7 @@ STDMETHODIMP CShellCtl::InstallerToForeground() {
 }
 
 STDMETHODIMP CShellCtl::GetFolderPath(ULONG csidl, BSTR* dir) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(dir);
     *dir = nullptr;
     wchar_t path[MAX_PATH] = {};
@@ -321,12 +351,14 @@ STDMETHODIMP CShellCtl::GetFolderPath(ULONG csidl, BSTR* dir) {
 }
 
 STDMETHODIMP CShellCtl::GetPid(INT* pPid) {
+    RETURN_IF_FAILED(SiteAccess());
     RETURN_IF_NULL(pPid);
     *pPid = static_cast<INT>(::GetCurrentProcessId());
     return S_OK;
 }
 
 STDMETHODIMP CShellCtl::LogMessage(BSTR* message) {
+    RETURN_IF_FAILED(SiteAccess());
     const wchar_t* text = BstrText(message);
     common::Bstr copy(text, static_cast<UINT>(std::wcslen(text)));
     if (!copy) return E_OUTOFMEMORY;
@@ -335,6 +367,7 @@ STDMETHODIMP CShellCtl::LogMessage(BSTR* message) {
 }
 
 STDMETHODIMP CShellCtl::DeleteOnReboot(BSTR filename) {
+    RETURN_IF_FAILED(SiteAccess());
     const wchar_t* file = BstrText(filename);
     if (!::MoveFileExW(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
         const DWORD error = ::GetLastError();

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "dialog/module/StagehandTypes.h"
+#include "dialog/sitelock/SiteLock.h"
 
 class CShellCtl : public common::ComObjectRoot,
     public common::TypeLibDispatch<IShellCtl>,
+    public stagehand::SiteLock,
     public common::ProvideClassInfoImpl {
 public:
     CShellCtl();
@@ -13,7 +15,13 @@ public:
     COM_INTERFACE(IShellCtl)
     COM_INTERFACE2(IDispatch, IShellCtl)
     COM_INTERFACE(IProvideClassInfo)
+    COM_INTERFACE(IObjectWithSite)
     COM_INTERFACE_MAP_END()
+
+    // IDispatch: every call is refused while a site has locked the object (SiteLock);
+    // name lookups and type information stay answered.
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* excep, UINT* argErr) override;
 
     // IShellCtl
     STDMETHODIMP CreateShortcut(BSTR *name, BSTR *target, BSTR *icon, BSTR *workingDir, BSTR *args) override;
