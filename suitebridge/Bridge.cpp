@@ -11,12 +11,12 @@
 #include <math.h>
 #include <wchar.h>
 
-#include "CodePage.h"
-#include "CriteriaBuffers.h"
-#include "HeapText.h"
-#include "LuaApi.h"
-#include "SehGuard.h"
-#include "SuiteLibrary.h"
+#include "suitebridge/CodePage.h"
+#include "suitebridge/CriteriaBuffers.h"
+#include "suitebridge/HeapText.h"
+#include "suitebridge/LuaApi.h"
+#include "suitebridge/SehGuard.h"
+#include "suitebridge/SuiteLibrary.h"
 
 namespace suitebridge {
 namespace {

@@ -1,4 +1,4 @@
-#include "CodePage.h"
+#include "suitebridge/CodePage.h"
 
 #include <limits.h>
 

@@ -3,7 +3,7 @@
 // both in the calling thread's ANSI code page (CP_THREAD_ACP).
 #include <windows.h>
 
-#include "HeapText.h"
+#include "suitebridge/HeapText.h"
 
 namespace suitebridge {
 

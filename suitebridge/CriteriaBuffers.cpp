@@ -1,10 +1,10 @@
-#include "CriteriaBuffers.h"
+#include "suitebridge/CriteriaBuffers.h"
 
 #include <objbase.h>
 
 #include <wchar.h>
 
-#include "CodePage.h"
+#include "suitebridge/CodePage.h"
 #include "common/ComPtr.h"
 
 namespace suitebridge {

@@ -7,7 +7,7 @@
 // the library set to null is skipped; two pointers to one block free it once).
 #include <windows.h>
 
-#include "HeapText.h"
+#include "suitebridge/HeapText.h"
 
 namespace suitebridge {
 

@@ -1,4 +1,4 @@
-#include "SehGuard.h"
+#include "suitebridge/SehGuard.h"
 
 #if !defined(__i386__)
 #error "The exception guard is written for 32-bit x86 (frame-based exception handling)."

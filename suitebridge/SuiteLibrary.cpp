@@ -1,4 +1,4 @@
-#include "SuiteLibrary.h"
+#include "suitebridge/SuiteLibrary.h"
 
 namespace suitebridge {
 

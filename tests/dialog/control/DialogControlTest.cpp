@@ -268,9 +268,9 @@ OWN_PROCESS_TEST(DialogControl, WindowOperationsActOnTheWindow) {
     ASSERT_EQ(1u, notify.size());
     EXPECT_EQ(320, wintest::WindowSize(notify[0]).cx);
     EXPECT_HR(S_OK, CallScode(control.get(), L"NotifyPopup", {Str(L"Download finished")}));
-    DWORD_PTR answer = 0;
-    ::SendMessageTimeoutW(notify[0], WM_NULL, 0, 0, SMTO_BLOCK, 5000, &answer);
-    EXPECT_FALSE(::IsWindowVisible(notify[0]));
+    // The request is posted, and a sent message may be handled before it: wait for the
+    // window to be hidden again rather than look once.
+    EXPECT_TRUE(wintest::WaitUntil([&] { return !::IsWindowVisible(notify[0]); }, 5000));
 
     // DoClose hides the window and releases one WaitOnClose.
     CallOk(control.get(), L"DoClose");
