@@ -42,8 +42,8 @@ endfunction()
 find_program(WIDL i686-w64-mingw32-widl REQUIRED)
 set(WIDL_FLAGS --win32 -I/usr/include/wine/wine/windows -L/usr/lib/i386-linux-gnu/wine/i386-windows)
 
-# product_idl(<idl> <outvar-dir>): generates <name>.tlb, <name>.h and <name>_i.c
-# in the current binary dir; sets <name>_IDL_OUTPUTS in the parent scope.
+# product_idl(<idl> [headers it includes...]): generates <name>.tlb, <name>.h and
+# <name>_i.c in the current binary dir; sets <name>_IDL_OUTPUTS in the parent scope.
 function(product_idl idl)
   get_filename_component(name ${idl} NAME_WE)
   get_filename_component(src ${idl} ABSOLUTE)
@@ -53,7 +53,7 @@ function(product_idl idl)
     COMMAND ${WIDL} ${WIDL_FLAGS} -t -o ${dir}/${name}.tlb ${src}
     COMMAND ${WIDL} ${WIDL_FLAGS} -h -o ${dir}/${name}.h ${src}
     COMMAND ${WIDL} ${WIDL_FLAGS} -u -o ${dir}/${name}_i.c ${src}
-    DEPENDS ${src}
+    DEPENDS ${src} ${ARGN}
     COMMENT "widl ${name}.idl")
   set(${name}_IDL_OUTPUTS ${dir}/${name}.tlb ${dir}/${name}.h ${dir}/${name}_i.c PARENT_SCOPE)
 endfunction()

@@ -2,6 +2,7 @@
 
 #include "common/DebugLog.h"
 #include "common/TextConvert.h"
+#include "dialog/module/DispIds.h"
 #include "dialog/pagestate/FolderChooser.h"
 #include "dialog/paths/LuaCompatiblePath.h"
 
@@ -28,8 +29,8 @@ HRESULT SetBool(VARIANT_BOOL* out, VARIANT_BOOL value) {
 }
 
 // Events of _ISlideStateEvents.
-const DISPID kOnChooseFolder = 2;
-const DISPID kOnProcess = 3;
+const DISPID kOnChooseFolder = DISPID_STATE_ONCHOOSEFOLDER;
+const DISPID kOnProcess = DISPID_STATE_ONPROCESS;
 
 using Row = common::DispatchRow<CSlideState>;
 using Call = common::DispatchCall;
@@ -37,43 +38,43 @@ using Call = common::DispatchCall;
 // The late-bound names, in the order they are looked up. Arguments are converted to
 // text unless the row says otherwise; InstallPath's rows tell its read from its write.
 const Row kRows[] = {
-    {L"Next", 1, 0, [](CSlideState& s, Call&) { return s.Next(); }},
-    {L"Exit", 2, 0, [](CSlideState& s, Call&) { return s.Exit(); }},
-    {L"Ping", 10, 1, [](CSlideState& s, Call& c) { return s.Ping(c.Text(0)); }},
-    {L"DisplayFolderChooser", 11, 0, [](CSlideState& s, Call&) { return s.DisplayFolderChooser(); }},
-    {L"Previous", 12, 0, [](CSlideState& s, Call&) { return s.Previous(); }},
-    {L"JSLoadComplete", 13, 0, [](CSlideState& s, Call&) { return s.JSLoadComplete(); }},
-    {L"ExitWithCode", 14, 1,
+    {L"Next", DISPID_STATE_NEXT, 0, [](CSlideState& s, Call&) { return s.Next(); }},
+    {L"Exit", DISPID_STATE_EXIT, 0, [](CSlideState& s, Call&) { return s.Exit(); }},
+    {L"Ping", DISPID_STATE_PING, 1, [](CSlideState& s, Call& c) { return s.Ping(c.Text(0)); }},
+    {L"DisplayFolderChooser", DISPID_STATE_DISPLAYFOLDERCHOOSER, 0, [](CSlideState& s, Call&) { return s.DisplayFolderChooser(); }},
+    {L"Previous", DISPID_STATE_PREVIOUS, 0, [](CSlideState& s, Call&) { return s.Previous(); }},
+    {L"JSLoadComplete", DISPID_STATE_JSLOADCOMPLETE, 0, [](CSlideState& s, Call&) { return s.JSLoadComplete(); }},
+    {L"ExitWithCode", DISPID_STATE_EXITWITHCODE, 1,
      [](CSlideState& s, Call& c) { return s.ExitWithCode(static_cast<ULONG>(c.Number(0))); }, VT_I4},
-    {L"ExitCode", 15, 0, [](CSlideState& s, Call& c) { return s.ExitCode(c.UnsignedResult()); }},
-    {L"QueueRemove", 16, 1, [](CSlideState& s, Call& c) { return s.QueueRemove(c.Text(0)); }},
-    {L"QueuePause", 18, 1, [](CSlideState& s, Call& c) { return s.QueuePause(c.Text(0)); }},
-    {L"QueueTop", 19, 1, [](CSlideState& s, Call& c) { return s.QueueTop(c.Text(0)); }},
-    {L"Minimize", 17, 0, [](CSlideState& s, Call&) { return s.Minimize(); }},
-    {L"Message", 20, 1, [](CSlideState& s, Call& c) { return s.message(c.Text(0)); }},
-    {L"Process", 30, 1, [](CSlideState& s, Call& c) { return s.Process(c.Arg(0)); }, VT_VARIANT},
-    {L"QueryAction", 3, 0, [](CSlideState& s, Call& c) { return s.QueryAction(c.TextResult()); }},
-    {L"Quit", 4, 0, [](CSlideState& s, Call& c) { return s.Quit(c.FlagResult()); }},
-    {L"InstallPath", 5, 0, [](CSlideState& s, Call& c) { return s.get_InstallPath(c.TextResult()); }, VT_BSTR,
+    {L"ExitCode", DISPID_STATE_EXITCODE, 0, [](CSlideState& s, Call& c) { return s.ExitCode(c.UnsignedResult()); }},
+    {L"QueueRemove", DISPID_STATE_QUEUEREMOVE, 1, [](CSlideState& s, Call& c) { return s.QueueRemove(c.Text(0)); }},
+    {L"QueuePause", DISPID_STATE_QUEUEPAUSE, 1, [](CSlideState& s, Call& c) { return s.QueuePause(c.Text(0)); }},
+    {L"QueueTop", DISPID_STATE_QUEUETOP, 1, [](CSlideState& s, Call& c) { return s.QueueTop(c.Text(0)); }},
+    {L"Minimize", DISPID_STATE_MINIMIZE, 0, [](CSlideState& s, Call&) { return s.Minimize(); }},
+    {L"Message", DISPID_STATE_MESSAGE, 1, [](CSlideState& s, Call& c) { return s.message(c.Text(0)); }},
+    {L"Process", DISPID_STATE_PROCESS, 1, [](CSlideState& s, Call& c) { return s.Process(c.Arg(0)); }, VT_VARIANT},
+    {L"QueryAction", DISPID_STATE_QUERYACTION, 0, [](CSlideState& s, Call& c) { return s.QueryAction(c.TextResult()); }},
+    {L"Quit", DISPID_STATE_QUIT, 0, [](CSlideState& s, Call& c) { return s.Quit(c.FlagResult()); }},
+    {L"InstallPath", DISPID_STATE_INSTALLPATH, 0, [](CSlideState& s, Call& c) { return s.get_InstallPath(c.TextResult()); }, VT_BSTR,
      DISPATCH_PROPERTYGET},
-    {L"get_InstallPath", 5, 0, [](CSlideState& s, Call& c) { return s.get_InstallPath(c.TextResult()); }, VT_BSTR,
+    {L"get_InstallPath", DISPID_STATE_INSTALLPATH, 0, [](CSlideState& s, Call& c) { return s.get_InstallPath(c.TextResult()); }, VT_BSTR,
      DISPATCH_PROPERTYGET},
-    {L"put_InstallPath", 5, 1, [](CSlideState& s, Call& c) { return s.put_InstallPath(c.Text(0)); }, VT_BSTR,
+    {L"put_InstallPath", DISPID_STATE_INSTALLPATH, 1, [](CSlideState& s, Call& c) { return s.put_InstallPath(c.Text(0)); }, VT_BSTR,
      DISPATCH_PROPERTYPUT},
-    {L"InstallPathLuaCompatible", 26, 0,
+    {L"InstallPathLuaCompatible", DISPID_STATE_INSTALLPATHLUACOMPATIBLE, 0,
      [](CSlideState& s, Call& c) { return s.get_InstallPathLuaCompatible(c.TextResult()); }},
-    {L"get_InstallPathLuaCompatible", 26, 0,
+    {L"get_InstallPathLuaCompatible", DISPID_STATE_INSTALLPATHLUACOMPATIBLE, 0,
      [](CSlideState& s, Call& c) { return s.get_InstallPathLuaCompatible(c.TextResult()); }},
-    {L"AddTag", 6, 1, [](CSlideState& s, Call& c) { return s.AddTag(c.Text(0)); }},
-    {L"RemoveTag", 7, 1, [](CSlideState& s, Call& c) { return s.RemoveTag(c.Text(0)); }},
-    {L"TagRemoved", 8, 1, [](CSlideState& s, Call& c) { return s.TagRemoved(c.Text(0), c.FlagResult()); }},
-    {L"Reset", 9, 0, [](CSlideState& s, Call&) { return s.Reset(); }},
-    {L"PollJSLoadComplete", 21, 0, [](CSlideState& s, Call& c) { return s.PollJSLoadComplete(c.FlagResult()); }},
-    {L"PollQueueRemove", 22, 0, [](CSlideState& s, Call& c) { return s.PollQueueRemove(c.TextResult()); }},
-    {L"PollQueuePause", 23, 0, [](CSlideState& s, Call& c) { return s.PollQueuePause(c.FlagResult()); }},
-    {L"PollQueueTop", 24, 0, [](CSlideState& s, Call& c) { return s.PollQueueTop(c.TextResult()); }},
-    {L"PollMessage", 25, 0, [](CSlideState& s, Call& c) { return s.PollMessage(c.TextResult()); }},
-    {L"PollProcess", 31, 0, [](CSlideState& s, Call& c) { return s.PollProcess(c.ValueResult()); }},
+    {L"AddTag", DISPID_STATE_ADDTAG, 1, [](CSlideState& s, Call& c) { return s.AddTag(c.Text(0)); }},
+    {L"RemoveTag", DISPID_STATE_REMOVETAG, 1, [](CSlideState& s, Call& c) { return s.RemoveTag(c.Text(0)); }},
+    {L"TagRemoved", DISPID_STATE_TAGREMOVED, 1, [](CSlideState& s, Call& c) { return s.TagRemoved(c.Text(0), c.FlagResult()); }},
+    {L"Reset", DISPID_STATE_RESET, 0, [](CSlideState& s, Call&) { return s.Reset(); }},
+    {L"PollJSLoadComplete", DISPID_STATE_POLLJSLOADCOMPLETE, 0, [](CSlideState& s, Call& c) { return s.PollJSLoadComplete(c.FlagResult()); }},
+    {L"PollQueueRemove", DISPID_STATE_POLLQUEUEREMOVE, 0, [](CSlideState& s, Call& c) { return s.PollQueueRemove(c.TextResult()); }},
+    {L"PollQueuePause", DISPID_STATE_POLLQUEUEPAUSE, 0, [](CSlideState& s, Call& c) { return s.PollQueuePause(c.FlagResult()); }},
+    {L"PollQueueTop", DISPID_STATE_POLLQUEUETOP, 0, [](CSlideState& s, Call& c) { return s.PollQueueTop(c.TextResult()); }},
+    {L"PollMessage", DISPID_STATE_POLLMESSAGE, 0, [](CSlideState& s, Call& c) { return s.PollMessage(c.TextResult()); }},
+    {L"PollProcess", DISPID_STATE_POLLPROCESS, 0, [](CSlideState& s, Call& c) { return s.PollProcess(c.ValueResult()); }},
 };
 
 }  // namespace

@@ -6,12 +6,14 @@
 #include <new>
 #include <vector>
 
+#include "dialog/module/DispIds.h"
+
 namespace {
 // Arguments are converted to text: getCookie(url), getCookieItem(url, item).
 const common::DispatchRow<CCookieCtl> kRows[] = {
-    {L"getCookie", 1, 1,
+    {L"getCookie", DISPID_COOKIE_GETCOOKIE, 1,
      [](CCookieCtl& o, common::DispatchCall& c) { return o.getCookie(c.Text(0), c.TextResult()); }},
-    {L"getCookieItem", 2, 2,
+    {L"getCookieItem", DISPID_COOKIE_GETCOOKIEITEM, 2,
      [](CCookieCtl& o, common::DispatchCall& c) { return o.getCookieItem(c.Text(0), c.Text(1), c.TextResult()); }},
 };
 }  // namespace

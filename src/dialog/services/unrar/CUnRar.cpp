@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/HResult.h"
+#include "dialog/module/DispIds.h"
 #include "dialog/services/unrar/EntryName.h"
 #include "dialog/services/unrar/UnRarArchive.h"
 #include "dialog/services/unrar/UnRarLibrary.h"
@@ -10,8 +11,8 @@
 namespace {
 // Unpack's two arguments (archive, destination) are converted to text.
 const common::DispatchRow<CUnRar> kRows[] = {
-    {L"Unpack", 1, 2, [](CUnRar& u, common::DispatchCall& c) { return u.Unpack(c.Text(0), c.Text(1)); }},
-    {L"PercentComplete", 2, 0,
+    {L"Unpack", DISPID_UNRAR_UNPACK, 2, [](CUnRar& u, common::DispatchCall& c) { return u.Unpack(c.Text(0), c.Text(1)); }},
+    {L"PercentComplete", DISPID_UNRAR_PERCENTCOMPLETE, 0,
      [](CUnRar& u, common::DispatchCall& c) {
          INT percent = 0;
          HRESULT hr = u.PercentComplete(&percent);
@@ -20,7 +21,7 @@ const common::DispatchRow<CUnRar> kRows[] = {
      }},
 };
 
-const DISPID kOnProgress = 1;
+const DISPID kOnProgress = DISPID_UNRAR_ONPROGRESS;
 const wchar_t kLibraryPath[] = L"bin\\UnRAR.dll";
 
 // Bytes to unpack and bytes unpacked, summed over every Unpack of the process: a
