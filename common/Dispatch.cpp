@@ -56,6 +56,7 @@ struct Signature {
     UINT minArgs;
     UINT maxArgs;
     std::vector<VARTYPE> types;  // per argument position (retval left out); VT_EMPTY: not checked
+    std::vector<bool> byRef;     // the parameter is a pointer to a value of that type
 };
 
 std::vector<Signature> ReadSignatures(ITypeInfo* ti) {
@@ -71,8 +72,12 @@ std::vector<Signature> ReadSignatures(ITypeInfo* ti) {
         for (SHORT p = 0; p < fd->cParams; ++p) {
             const USHORT pf = fd->lprgelemdescParam[p].paramdesc.wParamFlags;
             if (pf & PARAMFLAG_FRETVAL) continue;
-            const VARTYPE vt = fd->lprgelemdescParam[p].tdesc.vt;
-            sig.types.push_back(IsPlainValueType(vt) ? vt : static_cast<VARTYPE>(VT_EMPTY));
+            const TYPEDESC& desc = fd->lprgelemdescParam[p].tdesc;
+            // A pointer to a plain value ([in] BSTR*, ...) takes a value of that type too.
+            const bool pointer = desc.vt == VT_PTR && desc.lptdesc && IsPlainValueType(desc.lptdesc->vt);
+            const VARTYPE vt = pointer ? desc.lptdesc->vt : desc.vt;
+            sig.types.push_back(pointer || IsPlainValueType(vt) ? vt : static_cast<VARTYPE>(VT_EMPTY));
+            sig.byRef.push_back(pointer);
             ++sig.maxArgs;
             if (!(pf & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT))) sig.minArgs = sig.maxArgs;
         }
@@ -130,6 +135,10 @@ HRESULT CheckAgainst(const Signature& sig, const DISPPARAMS* params, UINT* argEr
         }
         if (param >= sig.types.size() || sig.types[param] == VT_EMPTY) continue;
         const VARIANT* arg = &params->rgvarg[j];
+        // A pointer parameter given a reference is the platform's to judge; given a value,
+        // the platform converts a copy, and a later argument it can't convert would leave
+        // that copy behind: values that can't be converted are refused here first.
+        if (sig.byRef[param] && (V_VT(arg) & VT_BYREF)) continue;
         if (V_VT(arg) == (VT_BYREF | VT_VARIANT)) arg = V_VARIANTREF(arg);
         if (!arg) return DISP_E_TYPEMISMATCH;
         VARIANT probe;
