@@ -3,29 +3,9 @@
 #include <new>
 #include <string>
 
+#include "common/FullPath.h"
+
 namespace common {
-
-namespace {
-
-// The full path of `path`, or empty (with the thread's last error set) when there is none.
-std::wstring FullPath(const wchar_t* path) {
-    DWORD size = ::GetFullPathNameW(path, 0, nullptr, nullptr);
-    // The current folder may change between the two calls: retry while the text grew.
-    for (int attempt = 0; size != 0 && attempt < 4; ++attempt) {
-        std::wstring full(size, L'\0');
-        DWORD n = ::GetFullPathNameW(path, size, &full[0], nullptr);
-        if (n == 0) break;
-        if (n < size) {
-            full.resize(n);
-            return full;
-        }
-        size = n;
-    }
-    if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_BAD_PATHNAME);
-    return {};
-}
-
-}  // namespace
 
 HMODULE LoadLibraryAt(const wchar_t* path, DWORD flags) noexcept {
     if (!path || !*path) {
@@ -33,7 +13,7 @@ HMODULE LoadLibraryAt(const wchar_t* path, DWORD flags) noexcept {
         return nullptr;
     }
     try {
-        const std::wstring full = FullPath(path);
+        const std::wstring full = common::FullPath(path);
         if (full.empty()) return nullptr;
         // A data file runs no code and has no imports to resolve.
         if (!(flags & (LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)))

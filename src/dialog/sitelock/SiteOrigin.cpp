@@ -12,6 +12,7 @@
 #include "common/Bstr.h"
 #include "common/ComModule.h"
 #include "common/ComPtr.h"
+#include "common/FullPath.h"
 #include "dialog/browser/HostIdentity.h"
 #include "dialog/window/WindowClassNames.h"
 
@@ -37,16 +38,6 @@ bool IsUncPath(const std::wstring& s) {
 }
 
 std::wstring WithoutQuery(const std::wstring& s) { return s.substr(0, s.find_first_of(L"?#")); }
-
-// The full path with "." and ".." resolved and forward slashes turned; empty on failure.
-std::wstring FullPath(const std::wstring& path) {
-    DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return std::wstring();
-    std::vector<wchar_t> buf(n + 1);
-    DWORD m = ::GetFullPathNameW(path.c_str(), n + 1, buf.data(), nullptr);
-    if (m == 0 || m > n) return std::wstring();
-    return std::wstring(buf.data(), m);
-}
 
 // The local path a file: URL names; empty when it names none.
 std::wstring PathFromFileUrl(const std::wstring& url) {
@@ -125,8 +116,8 @@ bool SiteOrigin::IsFileUnder(const std::wstring& url, const std::wstring& folder
     else if (IsDrivePath(url) || IsUncPath(url))
         path = WithoutQuery(url);
     if (!(IsDrivePath(path) || IsUncPath(path)) || folder.empty()) return false;
-    const std::wstring full = FullPath(path);
-    std::wstring root = FullPath(folder + L"\\");
+    const std::wstring full = common::FullPath(path.c_str());
+    std::wstring root = common::FullPath((folder + L"\\").c_str());
     if (full.empty() || root.empty()) return false;
     if (root.back() != L'\\') root += L'\\';
     return full.size() > root.size() &&
