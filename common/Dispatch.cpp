@@ -135,10 +135,17 @@ HRESULT CheckAgainst(const Signature& sig, const DISPPARAMS* params, UINT* argEr
         }
         if (param >= sig.types.size() || sig.types[param] == VT_EMPTY) continue;
         const VARIANT* arg = &params->rgvarg[j];
-        // A pointer parameter given a reference is the platform's to judge; given a value,
-        // the platform converts a copy, and a later argument it can't convert would leave
-        // that copy behind: values that can't be converted are refused here first.
-        if (sig.byRef[param] && (V_VT(arg) & VT_BYREF)) continue;
+        // A pointer parameter given a value gets a converted copy from the platform, and a
+        // later argument it can't convert would leave that copy behind: values that can't
+        // be converted are refused here first. Given a reference, it takes only a reference
+        // to its own type: the platform converts no reference into another (a reference to
+        // a VARIANT holding a text included) and refuses the call only after converting the
+        // arguments before it, keeping those copies.
+        if (sig.byRef[param] && (V_VT(arg) & VT_BYREF)) {
+            if (V_VT(arg) == (VT_BYREF | sig.types[param])) continue;
+            if (argErr) *argErr = j;
+            return DISP_E_TYPEMISMATCH;
+        }
         if (V_VT(arg) == (VT_BYREF | VT_VARIANT)) arg = V_VARIANTREF(arg);
         if (!arg) return DISP_E_TYPEMISMATCH;
         VARIANT probe;

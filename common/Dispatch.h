@@ -37,8 +37,9 @@ HRESULT CheckNameLookup(LPOLESTR* names, UINT count, const DISPID* ids) noexcept
 
 // Checks an Invoke call against the member's description in `ti` before the type
 // information converts the arguments: the argument count (optional and defaulted
-// parameters may be left out; the retval is not an argument) and whether each plain
-// value argument converts to its parameter's type. The platform's Invoke leaks the
+// parameters may be left out; the retval is not an argument), whether each plain
+// value argument converts to its parameter's type, and that a reference given for a
+// pointer parameter points to a value of that very type. The platform's Invoke leaks the
 // arguments it converted when it rejects a call, so such calls never reach it.
 // S_OK also when the member is unknown (the type information answers that itself).
 HRESULT CheckTypeInfoCall(ITypeInfo* ti, DISPID id, WORD flags, const DISPPARAMS* params, UINT* argErr) noexcept;

@@ -320,8 +320,34 @@ TEST(TypeLibrary, RejectedCallsKeepNeitherMemoryNorReferences) {
                                                    nullptr, nullptr, &argErr));
         EXPECT_EQ(1u, argErr);
     }
+    // The key text by value, then the value name as a reference to a VARIANT holding a
+    // text (how a script passes its variables): no reference but one to a text fits an
+    // [in] BSTR* parameter, refused before the platform copies the key.
+    for (int i = 0; i < 300; ++i) {
+        BSTR name = text.get();
+        VARIANT held;
+        ::VariantInit(&held);
+        V_VT(&held) = VT_BSTR;
+        V_BSTR(&held) = name;
+        VARIANT four[4];
+        for (VARIANT& v : four) ::VariantInit(&v);
+        V_VT(&four[0]) = VT_UI4;
+        V_UI4(&four[0]) = REG_SZ;
+        V_VT(&four[1]) = VT_BYREF | VT_BSTR;
+        V_BSTRREF(&four[1]) = &name;
+        V_VT(&four[2]) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&four[2]) = &held;
+        V_VT(&four[3]) = VT_BSTR;
+        V_BSTR(&four[3]) = text.get();
+        DISPPARAMS call = {four, nullptr, 4, 0};
+        UINT argErr = 99;
+        EXPECT_HR(DISP_E_TYPEMISMATCH, reg->Invoke(create, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &call,
+                                                   nullptr, nullptr, &argErr));
+        EXPECT_EQ(2u, argErr);
+    }
     EXPECT_EQ(1, object.refs);
-    // 300 leaked copies of the text would be about 40 MB (600 for the texts by value).
+    // 300 leaked copies of the text would be about 40 MB (600 for the texts by value, 300
+    // more for the key before a reference of the wrong type).
     EXPECT_LT(PrivateBytes(), before + 4 * 1024 * 1024);
     // The same member still answers a well-formed call.
     harness::CallOk(mgr.get(), L"Sleep", {harness::UI4(1)});
