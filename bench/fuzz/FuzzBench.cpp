@@ -7,7 +7,8 @@
 //   bench_fuzz [--calls N] [--seeds 1,2,3] [--hang seconds] [--class ProgID]...
 //
 // FUZZ_SKIP=Name,Name in the environment leaves those methods out of every class (to
-// find which method a growth comes from).
+// find which method a growth comes from); FUZZ_FORMS=value,ref,varref keeps only those
+// argument forms (to find which form of argument it comes from).
 //
 // Exit code 0 when no class crashed, hung or kept a reference; 1 otherwise; 2 when a
 // class could not be created.

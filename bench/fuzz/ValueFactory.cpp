@@ -25,6 +25,24 @@ std::wstring Short(const std::wstring& s) {
 
 }  // namespace
 
+ValueFactory::ValueFactory(std::mt19937& rng, const HarmlessPool& pool) : rng_(rng), pool_(pool) {
+    wchar_t text[128] = L"";
+    const DWORD n = ::GetEnvironmentVariableW(L"FUZZ_FORMS", text, 128);
+    if (n == 0 || n >= 128) return;
+    const std::wstring list = L"," + std::wstring(text) + L",";
+    static const wchar_t* const names[kFormCount] = {L",value,", L",ref,", L",varref,"};
+    bool any = false;
+    for (int f = 0; f < kFormCount; ++f) any |= forms_[f] = list.find(names[f]) != std::wstring::npos;
+    if (!any) forms_[kValue] = true;  // nothing recognised: values only
+}
+
+ValueFactory::Form ValueFactory::Allowed(Form drawn) const {
+    if (forms_[drawn]) return drawn;
+    for (int f = 0; f < kFormCount; ++f)
+        if (forms_[f]) return static_cast<Form>(f);
+    return kValue;
+}
+
 void ValueFactory::Make(char kind, VARIANT* arg, VARIANT* store, std::wstring& description) {
     ::VariantInit(arg);
     ::VariantInit(store);
@@ -58,19 +76,23 @@ void ValueFactory::Make(char kind, VARIANT* arg, VARIANT* store, std::wstring& d
     }
     default: MakeFree(&value, description); break;
     }
-    // Plain (the callee sees the value itself), by reference to the value's own type, or
-    // by reference to a VARIANT holding it.
-    unsigned form = Below(10);
-    if (form < 7 || value.vt == VT_EMPTY) {
+    // Plain (the callee sees the value itself), by reference to the value's own type (an
+    // array's to the array), or by reference to a VARIANT holding it.
+    const unsigned draw = Below(10);
+    const bool array = (value.vt & VT_ARRAY) != 0;
+    Form form = draw < 7 ? kValue : (array || (draw < 9 && value.vt != VT_DECIMAL)) ? kRef : kVariantRef;
+    form = Allowed(form);
+    if (form == kRef && value.vt == VT_DECIMAL) form = forms_[kVariantRef] ? kVariantRef : kValue;
+    if (form == kValue || value.vt == VT_EMPTY) {
         *arg = value;
         return;
     }
     *store = value;
-    if (form < 9 && !(value.vt & VT_ARRAY) && value.vt != VT_DECIMAL) {
+    if (form == kRef && !array) {
         arg->vt = VT_BYREF | value.vt;
         arg->byref = &store->lVal;  // every union member starts at the same address
         description = L"&" + description;
-    } else if (value.vt & VT_ARRAY) {
+    } else if (form == kRef) {
         arg->vt = VT_BYREF | value.vt;
         arg->pparray = &V_ARRAY(store);
         description = L"&" + description;

@@ -26,7 +26,11 @@ struct HarmlessPool {
 //   'a' an absent program, 's' a scratch path, 'k' a relative key name, 'r' a scratch key.
 class ValueFactory {
 public:
-    ValueFactory(std::mt19937& rng, const HarmlessPool& pool) : rng_(rng), pool_(pool) {}
+    // FUZZ_FORMS=value,ref,varref in the environment keeps only those argument forms (a
+    // value; a reference to the value's own type; a reference to a VARIANT holding it), to
+    // tell which form a growth comes from. A form left out is replaced by the first one
+    // kept, without drawing again: the other random choices of a seed stay the same.
+    ValueFactory(std::mt19937& rng, const HarmlessPool& pool);
 
     // Fills arg with a random value of the given kind. By-reference forms point into
     // store; after the call the caller clears both. Appends a short description.
@@ -45,8 +49,12 @@ private:
     void MakeNumber(long n, VARIANT* value, std::wstring& description);
     const std::wstring& Pick(const std::vector<std::wstring>& from) { return from[Below(unsigned(from.size()))]; }
 
+    enum Form { kValue, kRef, kVariantRef, kFormCount };
+    Form Allowed(Form drawn) const;
+
     std::mt19937& rng_;
     const HarmlessPool& pool_;
+    bool forms_[kFormCount] = {true, true, true};
 };
 
 }  // namespace fuzz
