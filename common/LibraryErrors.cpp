@@ -9,6 +9,8 @@
 // std::exception carrying the library's message (allocation failures stay std::bad_alloc),
 // and the link takes them instead of the library's. Every COM entry point already turns
 // any exception into an HRESULT, so callers see the same results as before.
+#include <cstdarg>
+#include <cstddef>
 #include <exception>
 #include <new>
 #include <typeinfo>
@@ -17,11 +19,38 @@ namespace {
 
 class LibraryError final : public std::exception {
 public:
-    explicit LibraryError(const char* what) noexcept : what_(what ? what : "C++ library error") {}
-    const char* what() const noexcept override { return what_; }
+    explicit LibraryError(const char* what) noexcept { Append(what ? what : "C++ library error"); }
+    // The library's formatted messages use only %s, %zu and %%.
+    LibraryError(const char* format, va_list args) noexcept {
+        for (const char* f = format; *f; ++f) {
+            if (f[0] == '%' && f[1] == 's') {
+                Append(va_arg(args, const char*));
+                ++f;
+            } else if (f[0] == '%' && f[1] == 'z' && f[2] == 'u') {
+                AppendNumber(va_arg(args, std::size_t));
+                f += 2;
+            } else {
+                const char one[2] = {f[0] == '%' && f[1] == '%' ? *++f : *f, '\0'};
+                Append(one);
+            }
+        }
+    }
+    const char* what() const noexcept override { return text_; }
 
 private:
-    const char* what_;  // the library passes string literals
+    void AppendNumber(std::size_t n) noexcept {
+        char digits[24];
+        char* d = digits + sizeof digits;
+        *--d = '\0';
+        do *--d = static_cast<char>('0' + n % 10); while (n /= 10);
+        Append(d);
+    }
+    void Append(const char* s) noexcept {
+        while (s && *s && length_ + 1 < sizeof text_) text_[length_++] = *s++;
+        text_[length_] = '\0';
+    }
+    char text_[160] = {};
+    std::size_t length_ = 0;
 };
 
 }  // namespace
@@ -38,8 +67,13 @@ void __throw_domain_error(const char* what) { throw LibraryError(what); }
 void __throw_invalid_argument(const char* what) { throw LibraryError(what); }
 void __throw_length_error(const char* what) { throw LibraryError(what); }
 void __throw_out_of_range(const char* what) { throw LibraryError(what); }
-// The format's arguments (index and size) are left out of the message.
-void __throw_out_of_range_fmt(const char* format, ...) { throw LibraryError(format); }
+void __throw_out_of_range_fmt(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    LibraryError error(format, args);
+    va_end(args);
+    throw error;
+}
 void __throw_runtime_error(const char* what) { throw LibraryError(what); }
 void __throw_range_error(const char* what) { throw LibraryError(what); }
 void __throw_overflow_error(const char* what) { throw LibraryError(what); }
