@@ -68,8 +68,13 @@ private:
             obj->Release();
             return hr;
         }
+        // The module releases the instance when it is torn down.
+        hr = ComModule::Current().AddTermFunc(&SingletonClassFactory::ReleaseInstance, this);
+        if (FAILED(hr)) {
+            obj->Release();
+            return hr;
+        }
         instance_ = static_cast<IUnknown*>(obj->CastTo(IID_IUnknown));
-        ComModule::Current().AddTermFunc(&SingletonClassFactory::ReleaseInstance, this);
         return S_OK;
     }
     static void ReleaseInstance(void* self) {

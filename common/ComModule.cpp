@@ -15,62 +15,76 @@ ComModule::ComModule(const GUID& libid, const wchar_t* appId) noexcept : libid_(
 
 ComModule::~ComModule() { Term(); }
 
-HRESULT ComModule::ModulePath(std::wstring& path) const {
-    wchar_t buf[MAX_PATH];
-    DWORD n = ::GetModuleFileNameW(instance_, buf, MAX_PATH);
+HRESULT ComModule::ModulePath(wchar_t (&path)[MAX_PATH]) const noexcept {
+    DWORD n = ::GetModuleFileNameW(instance_, path, MAX_PATH);
     if (n == 0) return HResultFromLastError();
-    if (n >= MAX_PATH) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    path.assign(buf, n);
+    if (n >= MAX_PATH) {
+        path[0] = L'\0';
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    }
     return S_OK;
 }
 
-HRESULT ComModule::GetTypeLib(ITypeLib** lib) {
+HRESULT ComModule::GetTypeLib(ITypeLib** lib) noexcept {
     RETURN_IF_NULL(lib);
     *lib = nullptr;
     ScopedLock guard(lock_);
     if (!typeLib_) {
-        std::wstring path;
+        wchar_t path[MAX_PATH];
         RETURN_IF_FAILED(ModulePath(path));
-        RETURN_IF_FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, typeLib_.put()));
+        RETURN_IF_FAILED(::LoadTypeLibEx(path, REGKIND_NONE, typeLib_.put()));
     }
     return typeLib_.CopyTo(lib);
 }
 
-HRESULT ComModule::GetTypeInfo(REFGUID guid, ITypeInfo** info) {
+HRESULT ComModule::GetTypeInfo(REFGUID guid, ITypeInfo** info) noexcept {
     RETURN_IF_NULL(info);
     *info = nullptr;
     {
         ScopedLock guard(lock_);
-        for (auto& c : typeInfos_)
-            if (c.guid == guid) return c.info.CopyTo(info);
+        for (size_t i = 0; i < typeInfoCount_; ++i)
+            if (typeInfos_[i].guid == guid) return typeInfos_[i].info.CopyTo(info);
     }
     ComPtr<ITypeLib> lib;
     RETURN_IF_FAILED(GetTypeLib(lib.put()));
     ComPtr<ITypeInfo> found;
     RETURN_IF_FAILED(lib->GetTypeInfoOfGuid(guid, found.put()));
-    try {
+    {
         ScopedLock guard(lock_);
-        typeInfos_.push_back({guid, found});
-    } catch (const std::bad_alloc&) {
-        // Not cached: still usable.
+        bool cached = false;
+        for (size_t i = 0; i < typeInfoCount_ && !cached; ++i) cached = typeInfos_[i].guid == guid;
+        if (!cached && typeInfoCount_ < kMaxCachedInfos) {
+            // (Another thread may have cached it meanwhile: then this copy is not kept.)
+            typeInfos_[typeInfoCount_].guid = guid;
+            typeInfos_[typeInfoCount_].info = found;
+            ++typeInfoCount_;
+        }
     }
     return found.CopyTo(info);
 }
 
-void ComModule::AddTermFunc(void (*fn)(void*), void* arg) {
+HRESULT ComModule::AddTermFunc(void (*fn)(void*), void* arg) noexcept {
     ScopedLock guard(lock_);
-    termFuncs_.push_back({fn, arg});
+    if (termFuncCount_ == kMaxTermFuncs) return E_OUTOFMEMORY;
+    termFuncs_[termFuncCount_++] = {fn, arg};
+    return S_OK;
 }
 
 void ComModule::Term() noexcept {
-    std::vector<TermFunc> funcs;
+    TermFunc funcs[kMaxTermFuncs];
+    size_t count;
     {
         ScopedLock guard(lock_);
-        funcs.swap(termFuncs_);
+        count = termFuncCount_;
+        for (size_t i = 0; i < count; ++i) funcs[i] = termFuncs_[i];
+        termFuncCount_ = 0;
     }
-    for (auto it = funcs.rbegin(); it != funcs.rend(); ++it) it->fn(it->arg);
+    while (count > 0) {
+        --count;
+        funcs[count].fn(funcs[count].arg);
+    }
     ScopedLock guard(lock_);
-    typeInfos_.clear();
+    while (typeInfoCount_) typeInfos_[--typeInfoCount_].info.reset();
     typeLib_.reset();
 }
 

@@ -3,8 +3,6 @@
 // type library and the clean-up of objects that live until the DLL unloads.
 #include <windows.h>
 #include <oaidl.h>
-#include <string>
-#include <vector>
 
 #include "common/ComPtr.h"
 #include "common/CriticalSection.h"
@@ -31,14 +29,17 @@ public:
     LONG LockCount() const noexcept { return locks_; }
 
     // Full path of the module, failing with 0x8007007A when it fills MAX_PATH.
-    HRESULT ModulePath(std::wstring& path) const;
+    HRESULT ModulePath(wchar_t (&path)[MAX_PATH]) const noexcept;
 
     // Type information from the module's embedded type library (TYPELIB resource 1), cached.
-    HRESULT GetTypeInfo(REFGUID guid, ITypeInfo** info);
-    HRESULT GetTypeLib(ITypeLib** lib);
+    HRESULT GetTypeInfo(REFGUID guid, ITypeInfo** info) noexcept;
+    HRESULT GetTypeLib(ITypeLib** lib) noexcept;
 
-    // Releases run when the module is torn down (singletons, cached type information).
-    void AddTermFunc(void (*fn)(void*), void* arg);
+    // Releases run when the module is torn down (singletons, cached type information),
+    // the last added first. A module has a handful (one per singleton class); past
+    // kMaxTermFuncs the function is not kept and E_OUTOFMEMORY is returned.
+    static constexpr size_t kMaxTermFuncs = 32;
+    HRESULT AddTermFunc(void (*fn)(void*), void* arg) noexcept;
     void Term() noexcept;
 
 private:
@@ -53,12 +54,16 @@ private:
         GUID guid;
         ComPtr<ITypeInfo> info;
     };
-    std::vector<CachedInfo> typeInfos_;
+    // One entry per interface the module's classes describe; more are looked up each time.
+    static constexpr size_t kMaxCachedInfos = 32;
+    CachedInfo typeInfos_[kMaxCachedInfos];
+    size_t typeInfoCount_ = 0;
     struct TermFunc {
         void (*fn)(void*);
         void* arg;
     };
-    std::vector<TermFunc> termFuncs_;
+    TermFunc termFuncs_[kMaxTermFuncs] = {};
+    size_t termFuncCount_ = 0;
 };
 
 }  // namespace common

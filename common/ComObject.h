@@ -14,7 +14,21 @@
 
 namespace common {
 
-class ComObjectRoot {
+// COM objects live on the process heap and are only created with new (std::nothrow):
+// a failed allocation is E_OUTOFMEMORY, and no C++ allocator that reports failure by
+// exception is needed (the small servers are built without exception support).
+struct HeapObject {
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+        return ::HeapAlloc(::GetProcessHeap(), 0, size ? size : 1);
+    }
+    static void operator delete(void* p) noexcept {
+        if (p) ::HeapFree(::GetProcessHeap(), 0, p);
+    }
+    // Used only if a constructor throws.
+    static void operator delete(void* p, const std::nothrow_t&) noexcept { operator delete(p); }
+};
+
+class ComObjectRoot : public HeapObject {
 public:
     virtual ~ComObjectRoot() = default;
     // The interface pointer for riid (not AddRef'ed), or null.
@@ -119,7 +133,7 @@ private:
 
 // The non-delegating IUnknown an outer object holds.
 template <class T>
-class ComAggObject final : public IUnknown {
+class ComAggObject final : public IUnknown, public HeapObject {
 public:
     explicit ComAggObject(IUnknown* outer) : contained_(outer) { ComModule::Current().Lock(); }
     virtual ~ComAggObject() { ComModule::Current().Unlock(); }

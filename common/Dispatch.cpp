@@ -1,8 +1,5 @@
 #include "common/Dispatch.h"
 
-#include <map>
-#include <vector>
-
 #include "common/Bstr.h"
 #include "common/CriticalSection.h"
 #include "common/Variant.h"
@@ -48,27 +45,55 @@ bool IsPlainValueType(VARTYPE vt) noexcept {
     }
 }
 
-// What a call of one member may carry, read once from its description.
+// What a call of one member may carry, read once from its description. Parameters past
+// kCheckedParams are left to the platform.
+constexpr UINT kCheckedParams = 32;
 struct Signature {
     DISPID id;
     INVOKEKIND kind;
     bool varargs;
     UINT minArgs;
     UINT maxArgs;
-    std::vector<VARTYPE> types;  // per argument position (retval left out); VT_EMPTY: not checked
-    std::vector<bool> byRef;     // the parameter is a pointer to a value of that type
+    VARTYPE types[kCheckedParams];  // per argument position (retval left out); VT_EMPTY: not checked
+    bool byRef[kCheckedParams];     // the parameter is a pointer to a value of that type
 };
 
-std::vector<Signature> ReadSignatures(ITypeInfo* ti) {
-    std::vector<Signature> out;
+// The signatures of one type information. Sets are kept for the life of the process
+// in a list the lock guards; the module keeps its type information as long, so the
+// pointer identifies it.
+struct SignatureSet {
+    SignatureSet* next;
+    ITypeInfo* ti;
+    UINT count;
+    Signature* items;
+};
+
+CriticalSection signaturesLock;
+SignatureSet* signatureSets = nullptr;
+
+void* HeapBlock(size_t size) noexcept { return ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, size ? size : 1); }
+
+SignatureSet* ReadSignatures(ITypeInfo* ti) noexcept {
     TYPEATTR* attr = nullptr;
-    if (FAILED(ti->GetTypeAttr(&attr)) || !attr) return out;
+    if (FAILED(ti->GetTypeAttr(&attr)) || !attr) return nullptr;
     const WORD functions = attr->cFuncs;
     ti->ReleaseTypeAttr(attr);
+    auto* set = static_cast<SignatureSet*>(HeapBlock(sizeof(SignatureSet)));
+    auto* items = static_cast<Signature*>(HeapBlock(functions * sizeof(Signature)));
+    if (!set || !items) {
+        if (set) ::HeapFree(::GetProcessHeap(), 0, set);
+        if (items) ::HeapFree(::GetProcessHeap(), 0, items);
+        return nullptr;
+    }
+    set->ti = ti;
+    set->items = items;
     for (WORD i = 0; i < functions; ++i) {
         FUNCDESC* fd = nullptr;
         if (FAILED(ti->GetFuncDesc(i, &fd)) || !fd) continue;
-        Signature sig{fd->memid, fd->invkind, fd->cParamsOpt < 0, 0, 0, {}};
+        Signature& sig = items[set->count++];
+        sig.id = fd->memid;
+        sig.kind = fd->invkind;
+        sig.varargs = fd->cParamsOpt < 0;
         for (SHORT p = 0; p < fd->cParams; ++p) {
             const USHORT pf = fd->lprgelemdescParam[p].paramdesc.wParamFlags;
             if (pf & PARAMFLAG_FRETVAL) continue;
@@ -76,31 +101,29 @@ std::vector<Signature> ReadSignatures(ITypeInfo* ti) {
             // A pointer to a plain value ([in] BSTR*, ...) takes a value of that type too.
             const bool pointer = desc.vt == VT_PTR && desc.lptdesc && IsPlainValueType(desc.lptdesc->vt);
             const VARTYPE vt = pointer ? desc.lptdesc->vt : desc.vt;
-            sig.types.push_back(pointer || IsPlainValueType(vt) ? vt : static_cast<VARTYPE>(VT_EMPTY));
-            sig.byRef.push_back(pointer);
+            if (sig.maxArgs < kCheckedParams) {
+                sig.types[sig.maxArgs] = pointer || IsPlainValueType(vt) ? vt : static_cast<VARTYPE>(VT_EMPTY);
+                sig.byRef[sig.maxArgs] = pointer;
+            }
             ++sig.maxArgs;
             if (!(pf & (PARAMFLAG_FOPT | PARAMFLAG_FHASDEFAULT))) sig.minArgs = sig.maxArgs;
         }
         ti->ReleaseFuncDesc(fd);
-        out.push_back(std::move(sig));
     }
-    return out;
+    return set;
 }
 
-// Signatures per type information; the module keeps its type information for its
-// whole life, so the pointer identifies it.
-const std::vector<Signature>* SignaturesOf(ITypeInfo* ti) noexcept {
-    static CriticalSection lock;
-    static std::map<ITypeInfo*, std::vector<Signature>>* cache = nullptr;
-    ScopedLock guard(lock);
-    try {
-        if (!cache) cache = new std::map<ITypeInfo*, std::vector<Signature>>();
-        auto it = cache->find(ti);
-        if (it == cache->end()) it = cache->emplace(ti, ReadSignatures(ti)).first;
-        return &it->second;
-    } catch (...) {
-        return nullptr;
+// The signatures of ti, read on first use; null when they could not be read.
+const SignatureSet* SignaturesOf(ITypeInfo* ti) noexcept {
+    ScopedLock guard(signaturesLock);
+    for (SignatureSet* set = signatureSets; set; set = set->next)
+        if (set->ti == ti) return set;
+    SignatureSet* set = ReadSignatures(ti);
+    if (set) {
+        set->next = signatureSets;
+        signatureSets = set;
     }
+    return set;
 }
 
 // The member accepts `params`; argErr names the first argument (in the caller's
@@ -133,7 +156,7 @@ HRESULT CheckAgainst(const Signature& sig, const DISPPARAMS* params, UINT* argEr
         } else {
             param = given - 1 - j;
         }
-        if (param >= sig.types.size() || sig.types[param] == VT_EMPTY) continue;
+        if (param >= kCheckedParams || sig.types[param] == VT_EMPTY) continue;
         const VARIANT* arg = &params->rgvarg[j];
         // A pointer parameter given a value gets a converted copy from the platform, and a
         // later argument it can't convert would leave that copy behind: values that can't
@@ -164,12 +187,13 @@ HRESULT CheckAgainst(const Signature& sig, const DISPPARAMS* params, UINT* argEr
 
 HRESULT CheckTypeInfoCall(ITypeInfo* ti, DISPID id, WORD flags, const DISPPARAMS* params, UINT* argErr) noexcept {
     if (!params) return E_INVALIDARG;
-    const std::vector<Signature>* signatures = SignaturesOf(ti);
+    const SignatureSet* signatures = SignaturesOf(ti);
     if (!signatures) return S_OK;
     // A property get and put (or a method) may share the id: the call passes when any
     // description of the id that its flags name accepts it.
     HRESULT verdict = S_OK;
-    for (const Signature& sig : *signatures) {
+    for (UINT i = 0; i < signatures->count; ++i) {
+        const Signature& sig = signatures->items[i];
         if (sig.id != id || !(sig.kind & flags)) continue;
         verdict = CheckAgainst(sig, params, argErr);
         if (SUCCEEDED(verdict)) return S_OK;

@@ -17,11 +17,15 @@ inline HRESULT HResultFromLastError() noexcept {
 // E_OUTOFMEMORY, so no exception leaves a COM method or an exported function.
 template <class F>
 HRESULT NoThrow(F&& f) noexcept {
+#if defined(__cpp_exceptions)
     try {
         return f();
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
+#else
+    return f();  // code built without exceptions allocates nothing that could throw
+#endif
 }
 
 }  // namespace common

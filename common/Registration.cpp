@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 
 #include "common/ComPtr.h"
+#include "common/Format.h"
 #include "common/Handle.h"
 #include "common/HResult.h"
 
@@ -13,37 +14,37 @@ namespace common {
 
 namespace {
 
-HRESULT CreateKey(HKEY parent, const std::wstring& name, UniqueKey& key) {
-    RETURN_IF_WIN32_ERROR(::RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+HRESULT CreateKey(HKEY parent, const wchar_t* name, UniqueKey& key) {
+    RETURN_IF_WIN32_ERROR(::RegCreateKeyExW(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE,
                                             KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr));
     return S_OK;
 }
 
-HRESULT SetString(HKEY key, const wchar_t* valueName, const std::wstring& value) {
-    RETURN_IF_WIN32_ERROR(::RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))));
+HRESULT SetString(HKEY key, const wchar_t* valueName, const wchar_t* value) {
+    RETURN_IF_WIN32_ERROR(::RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                           static_cast<DWORD>((::lstrlenW(value) + 1) * sizeof(wchar_t))));
     return S_OK;
 }
 
 // Creates parent\name with a default value (and returns the key).
-HRESULT KeyWithDefault(HKEY parent, const std::wstring& name, const std::wstring& value, UniqueKey& key) {
+HRESULT KeyWithDefault(HKEY parent, const wchar_t* name, const wchar_t* value, UniqueKey& key) {
     RETURN_IF_FAILED(CreateKey(parent, name, key));
     return SetString(key.get(), nullptr, value);
 }
 
-HRESULT KeyWithDefault(HKEY parent, const std::wstring& name, const std::wstring& value) {
+HRESULT KeyWithDefault(HKEY parent, const wchar_t* name, const wchar_t* value) {
     UniqueKey key;
     return KeyWithDefault(parent, name, value, key);
 }
 
 // Deletes a key and everything below it; a missing key is not an error.
-HRESULT DeleteTree(HKEY parent, const std::wstring& name) {
-    LONG e = static_cast<LONG>(::SHDeleteKeyW(parent, name.c_str()));
+HRESULT DeleteTree(HKEY parent, const wchar_t* name) {
+    LONG e = static_cast<LONG>(::SHDeleteKeyW(parent, name));
     if (e == ERROR_SUCCESS || e == ERROR_FILE_NOT_FOUND) return S_OK;
     return HRESULT_FROM_WIN32(e);
 }
 
-HRESULT ProgIdKeys(const ClassRegistration& cls, const std::wstring& clsid) {
+HRESULT ProgIdKeys(const ClassRegistration& cls, const wchar_t* clsid) {
     UniqueKey key;
     RETURN_IF_FAILED(KeyWithDefault(HKEY_CLASSES_ROOT, cls.progId, cls.description, key));
     RETURN_IF_FAILED(KeyWithDefault(key.get(), L"CLSID", clsid));
@@ -59,35 +60,48 @@ HRESULT CategoryManager(ComPtr<ICatRegister>& reg) {
 
 }  // namespace
 
-std::wstring GuidString(const GUID& guid) {
-    wchar_t buf[40];
-    int n = ::StringFromGUID2(guid, buf, 40);
-    return n > 0 ? std::wstring(buf) : std::wstring();
+void GuidString(const GUID& guid, wchar_t (&text)[kGuidChars]) noexcept {
+    if (::StringFromGUID2(guid, text, kGuidChars) <= 0) text[0] = L'\0';
 }
 
-HRESULT RegisterAppId(const ServerRegistration& server) {
+namespace {
+
+// "<name>.DLL", the AppID key the server's file name finds.
+HRESULT DllKeyName(const ServerRegistration& server, wchar_t (&name)[MAX_PATH]) noexcept {
+    if (FormatText(name, MAX_PATH, L"%ls.DLL", server.name) < 0) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT RegisterAppId(const ServerRegistration& server) noexcept {
     UniqueKey appIds;
     RETURN_IF_FAILED(CreateKey(HKEY_CLASSES_ROOT, L"AppID", appIds));
     RETURN_IF_FAILED(KeyWithDefault(appIds.get(), server.appId, server.name));
+    wchar_t dllKey[MAX_PATH];
+    RETURN_IF_FAILED(DllKeyName(server, dllKey));
     UniqueKey dll;
-    RETURN_IF_FAILED(CreateKey(appIds.get(), std::wstring(server.name) + L".DLL", dll));
+    RETURN_IF_FAILED(CreateKey(appIds.get(), dllKey, dll));
     return SetString(dll.get(), L"AppID", server.appId);
 }
 
-HRESULT UnregisterAppId(const ServerRegistration& server) {
+HRESULT UnregisterAppId(const ServerRegistration& server) noexcept {
+    wchar_t dllKey[MAX_PATH];
+    RETURN_IF_FAILED(DllKeyName(server, dllKey));
     UniqueKey appIds;
     LONG e = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"AppID", 0, KEY_READ | KEY_WRITE, appIds.put());
     if (e == ERROR_FILE_NOT_FOUND) return S_OK;
     RETURN_IF_WIN32_ERROR(e);
     // Both keys are tried whatever happens to the first; the first failure is reported.
     const HRESULT first = DeleteTree(appIds.get(), server.appId);
-    const HRESULT second = DeleteTree(appIds.get(), std::wstring(server.name) + L".DLL");
+    const HRESULT second = DeleteTree(appIds.get(), dllKey);
     return FAILED(first) ? first : second;
 }
 
 HRESULT RegisterClassKeys(const ClassRegistration& cls, const ServerRegistration& server,
-                          const std::wstring& modulePath) {
-    const std::wstring clsid = GuidString(*cls.clsid);
+                          const wchar_t* modulePath) noexcept {
+    wchar_t clsid[kGuidChars];
+    GuidString(*cls.clsid, clsid);
     RETURN_IF_FAILED(ProgIdKeys(cls, clsid));
 
     UniqueKey clsids;
@@ -102,15 +116,17 @@ HRESULT RegisterClassKeys(const ClassRegistration& cls, const ServerRegistration
     RETURN_IF_FAILED(CreateKey(key.get(), L"Programmable", programmable));
 
     // An executable image is a local server; a DLL an in-process one.
-    const bool exe = ::SHGetFileInfoW(modulePath.c_str(), 0, nullptr, 0, SHGFI_EXETYPE) != 0;
+    const bool exe = ::SHGetFileInfoW(modulePath, 0, nullptr, 0, SHGFI_EXETYPE) != 0;
     UniqueKey server32;
     RETURN_IF_FAILED(KeyWithDefault(key.get(), exe ? L"LocalServer32" : L"InprocServer32", modulePath, server32));
     RETURN_IF_FAILED(SetString(server32.get(), L"ThreadingModel", cls.threadingModel));
     RETURN_IF_FAILED(SetString(key.get(), L"AppID", server.appId));
-    return KeyWithDefault(key.get(), L"TypeLib", GuidString(*server.libid));
+    wchar_t libid[kGuidChars];
+    GuidString(*server.libid, libid);
+    return KeyWithDefault(key.get(), L"TypeLib", libid);
 }
 
-HRESULT UnregisterClassKeys(const ClassRegistration& cls) {
+HRESULT UnregisterClassKeys(const ClassRegistration& cls) noexcept {
     HRESULT first = S_OK;
     auto keep = [&first](HRESULT hr) {
         if (FAILED(hr) && SUCCEEDED(first)) first = hr;
@@ -119,22 +135,25 @@ HRESULT UnregisterClassKeys(const ClassRegistration& cls) {
     keep(DeleteTree(HKEY_CLASSES_ROOT, cls.viProgId));
     UniqueKey clsids;
     LONG e = ::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID", 0, KEY_READ | KEY_WRITE, clsids.put());
-    if (e == ERROR_SUCCESS)
-        keep(DeleteTree(clsids.get(), GuidString(*cls.clsid)));
-    else if (e != ERROR_FILE_NOT_FOUND)
+    if (e == ERROR_SUCCESS) {
+        wchar_t clsid[kGuidChars];
+        GuidString(*cls.clsid, clsid);
+        keep(DeleteTree(clsids.get(), clsid));
+    } else if (e != ERROR_FILE_NOT_FOUND) {
         keep(HRESULT_FROM_WIN32(e));
+    }
     return first;
 }
 
-HRESULT RegisterTypeLibrary(const std::wstring& modulePath) {
+HRESULT RegisterTypeLibrary(const wchar_t* modulePath) noexcept {
     ComPtr<ITypeLib> lib;
-    RETURN_IF_FAILED(::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, lib.put()));
-    return ::RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(modulePath.c_str()), nullptr);
+    RETURN_IF_FAILED(::LoadTypeLibEx(modulePath, REGKIND_NONE, lib.put()));
+    return ::RegisterTypeLib(lib.get(), const_cast<LPOLESTR>(modulePath), nullptr);
 }
 
-HRESULT UnregisterTypeLibrary(const std::wstring& modulePath) {
+HRESULT UnregisterTypeLibrary(const wchar_t* modulePath) noexcept {
     ComPtr<ITypeLib> lib;
-    RETURN_IF_FAILED(::LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, lib.put()));
+    RETURN_IF_FAILED(::LoadTypeLibEx(modulePath, REGKIND_NONE, lib.put()));
     TLIBATTR* attr = nullptr;
     RETURN_IF_FAILED(lib->GetLibAttr(&attr));
     const TLIBATTR a = *attr;
@@ -146,7 +165,7 @@ HRESULT UnregisterTypeLibrary(const std::wstring& modulePath) {
     return ::UnRegisterTypeLib(a.guid, a.wMajorVerNum, a.wMinorVerNum, a.lcid, a.syskind);
 }
 
-HRESULT RegisterCategory(const GUID& catid, const wchar_t* description) {
+HRESULT RegisterCategory(const GUID& catid, const wchar_t* description) noexcept {
     ComPtr<ICatRegister> reg;
     RETURN_IF_FAILED(CategoryManager(reg));
     CATEGORYINFO info = {};
@@ -156,14 +175,14 @@ HRESULT RegisterCategory(const GUID& catid, const wchar_t* description) {
     return reg->RegisterCategories(1, &info);
 }
 
-HRESULT RegisterClassInCategory(const CLSID& clsid, const GUID& catid) {
+HRESULT RegisterClassInCategory(const CLSID& clsid, const GUID& catid) noexcept {
     ComPtr<ICatRegister> reg;
     RETURN_IF_FAILED(CategoryManager(reg));
     CATID ids[1] = {catid};
     return reg->RegisterClassImplCategories(clsid, 1, ids);
 }
 
-HRESULT UnregisterClassFromCategory(const CLSID& clsid, const GUID& catid) {
+HRESULT UnregisterClassFromCategory(const CLSID& clsid, const GUID& catid) noexcept {
     ComPtr<ICatRegister> reg;
     RETURN_IF_FAILED(CategoryManager(reg));
     CATID ids[1] = {catid};

@@ -2,7 +2,6 @@
 // Table-driven self-registration of in-process automation servers.
 #include <windows.h>
 #include <objbase.h>
-#include <string>
 
 namespace common {
 
@@ -22,29 +21,31 @@ struct ServerRegistration {
     const GUID* libid;
 };
 
-std::wstring GuidString(const GUID& guid);
+// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" and its NUL.
+constexpr size_t kGuidChars = 39;
+void GuidString(const GUID& guid, wchar_t (&text)[kGuidChars]) noexcept;
 
 // HKCR\AppID\{appId} = name and HKCR\AppID\<name>.DLL with AppID = appId;
 // removal deletes both (never the AppID key itself).
-HRESULT RegisterAppId(const ServerRegistration& server);
-HRESULT UnregisterAppId(const ServerRegistration& server);
+HRESULT RegisterAppId(const ServerRegistration& server) noexcept;
+HRESULT UnregisterAppId(const ServerRegistration& server) noexcept;
 
 // Writes the ProgID keys and the CLSID key (replaced as a whole). modulePath goes to
 // InprocServer32, or LocalServer32 when it names an executable image.
 HRESULT RegisterClassKeys(const ClassRegistration& cls, const ServerRegistration& server,
-                          const std::wstring& modulePath);
+                          const wchar_t* modulePath) noexcept;
 // Removes the ProgID keys and the class's CLSID key (the CLSID key itself stays).
-HRESULT UnregisterClassKeys(const ClassRegistration& cls);
+HRESULT UnregisterClassKeys(const ClassRegistration& cls) noexcept;
 
 // The type library embedded in modulePath (TYPELIB resource 1).
-HRESULT RegisterTypeLibrary(const std::wstring& modulePath);
+HRESULT RegisterTypeLibrary(const wchar_t* modulePath) noexcept;
 // Unregisters it; a type library that is not registered is not an error.
-HRESULT UnregisterTypeLibrary(const std::wstring& modulePath);
+HRESULT UnregisterTypeLibrary(const wchar_t* modulePath) noexcept;
 
 // Component categories through the standard component categories manager.
-HRESULT RegisterCategory(const GUID& catid, const wchar_t* description);
-HRESULT RegisterClassInCategory(const CLSID& clsid, const GUID& catid);
-HRESULT UnregisterClassFromCategory(const CLSID& clsid, const GUID& catid);
+HRESULT RegisterCategory(const GUID& catid, const wchar_t* description) noexcept;
+HRESULT RegisterClassInCategory(const CLSID& clsid, const GUID& catid) noexcept;
+HRESULT UnregisterClassFromCategory(const CLSID& clsid, const GUID& catid) noexcept;
 
 // Keeps COM initialized for the life of the object when the caller had not done so.
 class ComInit {

@@ -30,7 +30,7 @@ HRESULT ServerModule::GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) no
 HRESULT ServerModule::RegisterServer() noexcept {
     return NoThrow([this]() -> HRESULT {
         ComInit com;
-        std::wstring path;
+        wchar_t path[MAX_PATH];
         RETURN_IF_FAILED(ModulePath(path));
         RETURN_IF_FAILED(RegisterAppId(server_));
         for (size_t i = 0; i < classCount_; ++i)
@@ -56,7 +56,7 @@ HRESULT ServerModule::UnregisterServer() noexcept {
             LOG_IF_FAILED(UnregisterClassFromCategory(*safe_.clsids[i], CATID_SafeForScripting));
         }
         for (size_t i = 0; i < classCount_; ++i) LOG_IF_FAILED(UnregisterClassKeys(classes_[i].registration));
-        std::wstring path;
+        wchar_t path[MAX_PATH];
         if (SUCCEEDED(LOG_IF_FAILED(ModulePath(path)))) LOG_IF_FAILED(UnregisterTypeLibrary(path));
         return UnregisterAppId(server_);
     });

@@ -1,8 +1,6 @@
 #include "CChromeCompatibilityChecker.h"
 
 #include <cwchar>
-#include <new>
-#include <vector>
 
 #include "VendorCheck.h"
 #include "common/DispatchArgs.h"
@@ -42,22 +40,25 @@ bool QuotedProgramPath(const wchar_t* command, wchar_t (&path)[MAX_PATH]) {
     return true;
 }
 
-// The default value of the open-command key; false when it is missing or not a string.
-bool ReadOpenCommand(std::vector<wchar_t>& text) {
+// The default value of the open-command key, in a block the caller frees: S_FALSE when it
+// is missing or not a string, E_OUTOFMEMORY when no memory is left.
+HRESULT ReadOpenCommand(common::UniqueLocalMem& text) {
     common::UniqueKey key;
     if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, kOpenCommandKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
-        return false;
+        return S_FALSE;
     DWORD type = 0, size = 0;
-    if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+    if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return S_FALSE;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return S_FALSE;
     // The stored size rounded up to whole characters, plus a terminator of our own:
     // the stored text need not end in one.
-    text.assign(size / sizeof(wchar_t) + 2, L'\0');
+    const size_t chars = size / sizeof(wchar_t) + 2;
+    text.reset(::LocalAlloc(LMEM_ZEROINIT, chars * sizeof(wchar_t)));
+    if (!text) return E_OUTOFMEMORY;
     DWORD read = size;
-    if (::RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &read) !=
-        ERROR_SUCCESS)
-        return false;
-    return true;
+    return ::RegQueryValueExW(key.get(), nullptr, nullptr, &type, static_cast<BYTE*>(text.get()), &read) ==
+                   ERROR_SUCCESS
+               ? S_OK
+               : S_FALSE;
 }
 
 }  // namespace
@@ -79,14 +80,11 @@ STDMETHODIMP CChromeCompatibilityChecker::ChromeCheck(LONG record, LONG* ret) {
 }
 
 STDMETHODIMP CChromeCompatibilityChecker::StartGoogleChrome() {
-    std::vector<wchar_t> command;
-    try {
-        if (!ReadOpenCommand(command)) return S_FALSE;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    common::UniqueLocalMem command;
+    const HRESULT read = ReadOpenCommand(command);
+    if (read != S_OK) return read;
     wchar_t path[MAX_PATH];
-    if (!QuotedProgramPath(command.data(), path)) return S_FALSE;
+    if (!QuotedProgramPath(static_cast<const wchar_t*>(command.get()), path)) return S_FALSE;
 
     // The command line is the quoted path without arguments, so the browser sees its own
     // path as one argument even when it contains blanks. The path is also named as the

@@ -17,8 +17,14 @@ namespace {
 const GUID kConfirmObjectSafety = {0x10200490, 0xfa38, 0x11d0, {0xac, 0x0e, 0x00, 0xa0, 0xc9, 0x0f, 0xff, 0xc0}};
 const CATID kSafeForScripting = {0x7DD95801, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}};
 
+std::wstring GuidText(const GUID& guid) {
+    wchar_t text[common::kGuidChars];
+    common::GuidString(guid, text);
+    return text;
+}
+
 std::wstring ContextText(const BYTE* context, DWORD size) {
-    if (context && size == sizeof(GUID)) return L" " + common::GuidString(*reinterpret_cast<const GUID*>(context));
+    if (context && size == sizeof(GUID)) return L" " + GuidText(*reinterpret_cast<const GUID*>(context));
     return std::wstring();
 }
 
@@ -79,7 +85,7 @@ STDMETHODIMP HostSecurity::QueryCustomPolicy(REFGUID key, BYTE** policy, DWORD* 
         *policy = reinterpret_cast<BYTE*>(out);
         *policySize = sizeof(DWORD);
         if (answer != URLPOLICY_ALLOW)
-            EventLog::Write(L"refused", L"unsafe object " + common::GuidString(cs.clsid) + L" " + page->Address().Href());
+            EventLog::Write(L"refused", L"unsafe object " + GuidText(cs.clsid) + L" " + page->Address().Href());
         return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;

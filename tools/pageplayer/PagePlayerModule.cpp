@@ -34,7 +34,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* ppv) {
 
 STDAPI DllRegisterServer() {
     return common::NoThrow([]() -> HRESULT {
-        std::wstring path;
+        wchar_t path[MAX_PATH];
         HRESULT hr = g_module.ModulePath(path);
         return FAILED(hr) ? hr : pageplayer::PlayerRegistration::Register(path);
     });
@@ -42,7 +42,7 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
     return common::NoThrow([]() -> HRESULT {
-        std::wstring path;
+        wchar_t path[MAX_PATH];
         HRESULT hr = g_module.ModulePath(path);
         return FAILED(hr) ? hr : pageplayer::PlayerRegistration::Unregister(path);
     });

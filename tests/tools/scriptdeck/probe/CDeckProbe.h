@@ -7,6 +7,8 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <string>
+
 #include "deckprobe.h"
 
 #include "common/Bstr.h"
