@@ -401,7 +401,7 @@ int wmain(int argc, wchar_t** argv) {
         for (const auto& f : findings) std::wprintf(L"%ls\n", f.c_str());
         std::fflush(stdout);
     }
-    std::wprintf(L"(heap: private bytes; hdl: handles; gdi/user: GDI and USER objects; growth per 10 000 calls of the "
+    std::wprintf(L"(heap: committed private memory; hdl: handles; gdi/user: GDI and USER objects; growth per 10 000 calls of the "
                  L"floor, the lowest figure of a window after the warm-up against the lowest of the last quarter; n/a: "
                  L"the platform gives no figure; kept: references the server still holds to our objects once "
                  L"released)\n");

@@ -1,5 +1,5 @@
 #pragma once
-// Growth of a fuzzing child's private bytes, handles, GDI and USER objects, measured as
+// Growth of a fuzzing child's committed private memory, handles, GDI and USER objects, measured as
 // the rise of their floor: the lowest figure seen in a window after the warm-up against
 // the lowest in the last quarter of the calls. Transient use (a window surface that
 // follows a random size, a collection the script engine has not yet made) does not count;
