@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
 
 APT=(apt-get -o APT::Sandbox::User=root -q -y)
-PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools cmake ninja-build
+PACKAGES=(g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32 mingw-w64-tools cmake ninja-build
           googletest wine wine32:i386 libwine-dev:i386 dpkg-dev)
 
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -10,12 +10,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "RecordObject.h"
 #include "common/ComPtr.h"
+#include "common/CriticalSection.h"
 
 using common::ComPtr;
 
@@ -27,7 +27,7 @@ struct Shared {
     ComPtr<ITypeInfo> outer, inner;
     std::atomic<long> nextId{0};
     std::atomic<long> loadSets{0}, loadTrues{0}, badAnswers{0}, failures{0};
-    std::mutex lock;
+    common::CriticalSection lock;
     std::vector<int> seen;  // how often each record id came out
 };
 
@@ -80,7 +80,7 @@ void Collect(Shared& shared, VARIANT& v) {
     const long id = std::wcstol(items[4] ? items[4] : L"", nullptr, 10);
     const bool shaped = items[0] && !wcscmp(items[0], L"rec") && items[3] && !wcscmp(items[3], L"id");
     ::SafeArrayUnaccessData(V_ARRAY(&v));
-    std::lock_guard<std::mutex> guard(shared.lock);
+    common::ScopedLock guard(shared.lock);
     if (!shaped || id < 0 || static_cast<size_t>(id) >= shared.seen.size())
         ++shared.badAnswers;
     else

@@ -11,9 +11,9 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 
 #include "Harness.h"
+#include "TestThread.h"
 #include "WindowTestSupport.h"
 
 using harness::CallOk;
@@ -195,7 +195,7 @@ OWN_PROCESS_TEST(InstallerPages, PageScriptUsesThePageStateWhileTheEnginePollsWi
     std::atomic<bool> pollerDone{false};
     std::atomic<int> polls{0};
     std::wstring done;
-    std::thread poller([&] {
+    harness::TestThread poller([&] {
         ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         {
             auto state = PageState();

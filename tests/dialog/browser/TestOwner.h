@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include <atomic>
-#include <mutex>
 #include <utility>
 #include <vector>
 
+#include "common/CriticalSection.h"
 #include "dialog/browser/BrowserHostOwner.h"
 #include "dialog/browser/PageOffer.h"
 
@@ -36,7 +36,7 @@ public:
     void OnHostReleased() override { ++released; }
 
     bool ShowOffer(int first, int second) override {
-        std::lock_guard<std::mutex> guard(mutex_);
+        common::ScopedLock guard(mutex_);
         shown_.emplace_back(first, second);
         return true;
     }
@@ -47,12 +47,12 @@ public:
     }
 
     std::vector<std::pair<int, int>> Shown() {
-        std::lock_guard<std::mutex> guard(mutex_);
+        common::ScopedLock guard(mutex_);
         return shown_;
     }
 
 private:
-    std::mutex mutex_;
+    common::CriticalSection mutex_;
     std::vector<std::pair<int, int>> shown_;
 };
 

@@ -9,11 +9,11 @@
 
 #include <atomic>
 #include <string>
-#include <thread>
 
 #include "EventSink.h"
 #include "dialog/pagestate/FolderChooser.h"
 #include "Harness.h"
+#include "TestThread.h"
 #include "WindowTestSupport.h"
 
 using harness::CallOk;
@@ -98,7 +98,7 @@ bool ClickUntil(HWND browser, HWND tree, HTREEITEM item, bool enabled) {
 class ChooserCall {
 public:
     ChooserCall() {
-        thread_ = std::thread([this] {
+        thread_ = harness::TestThread([this] {
             ::OleInitialize(nullptr);
             {
                 auto state = harness::Create(kProgId);
@@ -120,7 +120,7 @@ public:
     DWORD threadId() const { return threadId_; }
 
 private:
-    std::thread thread_;
+    harness::TestThread thread_;
     std::atomic<bool> done_{false};
     HRESULT hr_ = E_PENDING;
     DWORD threadId_ = 0;
@@ -208,7 +208,7 @@ TEST(SlideStateFolderChooser, OnlyAWritableFolderIsAcceptedWhileOtherCallersWait
 
     // The engine's thread polls meanwhile: its call waits until the browser is closed.
     std::atomic<bool> polled{false};
-    std::thread engine([&] {
+    harness::TestThread engine([&] {
         ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         {
             auto other = harness::Create(kProgId);

@@ -8,9 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 
 #include "Harness.h"
+#include "TestThread.h"
 #include "TestContainer.h"
 #include "common/Bstr.h"
 #include "common/Variant.h"
@@ -98,7 +98,7 @@ TEST_F(PagePlayer, RunsScriptsThenFiresEventsOnItsThreadAfterNavigateReturns) {
     // thread, later. Nothing is pumped here until Navigate has returned.
     HRESULT navigated = E_FAIL;
     DWORD worker = 0;
-    std::thread engine([&] {
+    harness::TestThread engine([&] {
         worker = ::GetCurrentThreadId();
         Bstr url((dir_ / L"a.html?step=2").c_str());
         navigated = c.browser()->Navigate(url.get(), nullptr, nullptr, nullptr, nullptr);
@@ -184,7 +184,7 @@ TEST_F(PagePlayer, ExecScriptRunsCodeInThePageAndFailsForThrowingOrBrokenCode) {
     // runs on the page's thread.
     HRESULT fromThread = E_FAIL;
     std::atomic<bool> done{false};
-    std::thread other([&] {
+    harness::TestThread other([&] {
         fromThread = Exec(window.get(), L"window.f('b');");
         done = true;
     });
