@@ -304,6 +304,14 @@ TEST(TypeLibrary, RejectedCallsKeepNeitherMemoryNorReferences) {
     // Texts given by value for [in] BSTR* parameters, then a value the last one can't take:
     // refused before the platform converts the texts (it would keep those copies).
     const DISPID create = harness::DispId(reg.get(), L"CreateSubKey");
+    // CreateSubKey's four arguments, refused with the given one named as the culprit.
+    auto refusedCreate = [&](VARIANT (&four)[4], UINT culprit) {
+        DISPPARAMS call = {four, nullptr, 4, 0};
+        UINT argErr = 99;
+        EXPECT_HR(DISP_E_TYPEMISMATCH, reg->Invoke(create, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &call,
+                                                   nullptr, nullptr, &argErr));
+        EXPECT_EQ(culprit, argErr);
+    };
     for (int i = 0; i < 300; ++i) {
         VARIANT four[4];
         for (VARIANT& v : four) ::VariantInit(&v);
@@ -314,11 +322,7 @@ TEST(TypeLibrary, RejectedCallsKeepNeitherMemoryNorReferences) {
         V_BSTR(&four[2]) = text.get();
         V_VT(&four[3]) = VT_BSTR;
         V_BSTR(&four[3]) = text.get();
-        DISPPARAMS call = {four, nullptr, 4, 0};
-        UINT argErr = 99;
-        EXPECT_HR(DISP_E_TYPEMISMATCH, reg->Invoke(create, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &call,
-                                                   nullptr, nullptr, &argErr));
-        EXPECT_EQ(1u, argErr);
+        refusedCreate(four, 1);
     }
     // The key text by value, then the value name as a reference to a VARIANT holding a
     // text (how a script passes its variables): no reference but one to a text fits an
@@ -339,11 +343,7 @@ TEST(TypeLibrary, RejectedCallsKeepNeitherMemoryNorReferences) {
         V_VARIANTREF(&four[2]) = &held;
         V_VT(&four[3]) = VT_BSTR;
         V_BSTR(&four[3]) = text.get();
-        DISPPARAMS call = {four, nullptr, 4, 0};
-        UINT argErr = 99;
-        EXPECT_HR(DISP_E_TYPEMISMATCH, reg->Invoke(create, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &call,
-                                                   nullptr, nullptr, &argErr));
-        EXPECT_EQ(2u, argErr);
+        refusedCreate(four, 2);
     }
     EXPECT_EQ(1, object.refs);
     // 300 leaked copies of the text would be about 40 MB (600 for the texts by value, 300
