@@ -58,6 +58,11 @@ function(product_idl idl)
   set(${name}_IDL_OUTPUTS ${dir}/${name}.tlb ${dir}/${name}.h ${dir}/${name}_i.c PARENT_SCOPE)
 endfunction()
 
+# Compile options for C++ built without exception support, and without unwind tables:
+# code built so links no exception runtime (unwinder, personality routine). For code that
+# throws nothing and allocates nothing through the C++ library.
+set(PRODUCT_NO_EXCEPTIONS -fno-exceptions -fno-asynchronous-unwind-tables)
+
 # product_code(<target>...): compile options for shipped C++ code. Without run-time type
 # information: the code uses neither dynamic_cast nor typeid (exceptions still match by
 # type), so no type descriptor and name is stored for every polymorphic class.
